@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codec/codec_parameters.h"
+#include "transform/homosoundwork1764.h"
+
+// The parametric stereo frame codec. Per frame: a gain, toneCount tones,
+// noiseBands noise levels for one mono spectrum, and per band an
+// inter-channel phase and a left/right balance.
+class Elb1764 : public homosoundwork1764 {
+public:
+    Elb1764(CodecParameters parameters, EncoderTuning tuning);
+    ~Elb1764() override;
+
+    void encodeFrame(Complex* left, Complex* right, da_BinWriter& out) override;
+    void decodeFrame(da_BinReader& in, Complex* left, Complex* right) override;
+    int roundTripFrame(Complex* left, Complex* right) override;
+
+    const CodecParameters& codecParameters() const { return parameters; }
+    const EncoderTuning& encoderTuning() const { return tuning; }
+
+    // ---- frame encoder steps (codec/frame_encoder.cpp) ----
+    int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
+    int measureBandBalance(const Complex* a, const Complex* b, int n) const;
+    int normalizeGain(float* x, int n) const;
+    int measureBandNoise(const float* xb, int n, float exponent) const;
+    // ---- tone selection (codec/tone_selection.cpp) ----
+    void extractTones(float* x, int* codes, int* bins);
+    // ---- frame decoder steps (codec/frame_decoder.cpp) ----
+    void fillBandNoise(float* yb, int n, int code);
+    void placeTones(float* y, const int* codes, const int* bins) const;
+    void applyGain(float* y, int code) const;
+    void applyBandBalance(Complex* a, Complex* b, int n, int code) const;
+    double nextNoise();  // one draw of the noise generator, uniform in [-2, 2)
+    // ---- shared ----
+    void rotateBandPhase(Complex* a, Complex* b, int n, int code) const;
+
+protected:
+    CodecParameters parameters;
+    EncoderTuning tuning;
+    int32_t noiseCounter;
+    int64_t noiseState;
+    int32_t framesCounted;
+    float* prevBandEnergy;   // phaseBands entries
+    int32_t* prevBandAngle;  // phaseBands entries, fine grid 0..2*phaseSearchSteps-1
+    int32_t bitsCounted;
+
+    // ---- encoder working arrays, sized at construction (owned by frame_encoder.cpp) ----
+    // ENCODER-SCRATCH-BEGIN
+    // ENCODER-SCRATCH-END
+
+    // ---- decoder working arrays, sized at construction (owned by frame_decoder.cpp) ----
+    // DECODER-SCRATCH-BEGIN
+    // DECODER-SCRATCH-END
+};
+
+// Circular distance between angles a and b on a grid of m steps.
+int angleDistance(int a, int b, int m);
+// 0 for equal energies, 1 when energy rises from or falls to 0.
+float energyChange(float previous, float current);

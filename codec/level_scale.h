@@ -1,0 +1,15 @@
+#pragma once
+
+#include "transform/complex.h"
+
+// Level scale: level = 6 * log2(amplitude).
+double fromLevel(double level);               // 2^(level/6); callers store it as float
+double toLevel(double amplitude, double floor);  // floor when fromLevel(floor) >= amplitude
+
+// Uniform quantiser of x from [lo, hi] (lo may exceed hi) onto 0..2^bits-1,
+// NaN maps to the top code, and its inverse.
+int quantize(float x, float lo, float hi, int bits);
+double dequantize(int code, float lo, float hi, int bits);
+
+// sqrt(a*a + b*b) with a*a rounded to float and the root in double.
+double hypotenuse(float a, float b);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "bits/bin_reader.h"
+#include "bits/bin_writer.h"
+#include "transform/complex.h"
+#include "transform/frame_sizes.h"
+
+// Abstract frame codec: owns the analysis input window and the synthesis
+// overlap buffer and moves sample blocks through them. A derived codec
+// supplies the frame coding itself.
+//
+// Encoder, per block: pushSamples, then analyzeAndEncode.
+// Decoder, per frame: decodeAndSynthesize, then popSamples.
+// Each step returns false and changes nothing when called out of turn.
+class homosoundwork1764 {
+public:
+    homosoundwork1764();
+    virtual ~homosoundwork1764() = default;
+    homosoundwork1764(const homosoundwork1764&) = delete;
+    homosoundwork1764& operator=(const homosoundwork1764&) = delete;
+
+    // Writes one frame for the two spectra (which it may change).
+    virtual void encodeFrame(Complex* left, Complex* right, da_BinWriter& out) = 0;
+    // Reads one frame and overwrites all 882 bins of both spectra.
+    virtual void decodeFrame(da_BinReader& in, Complex* left, Complex* right) = 0;
+    // Encodes then decodes one frame in place; returns the bits spent, rounded up to bytes.
+    virtual int roundTripFrame(Complex* left, Complex* right) = 0;
+
+    bool pushSamples(const int16_t* block);
+    bool analyzeAndEncode(da_BinWriter& writer);
+    bool decodeAndSynthesize(da_BinReader& reader);
+    bool popSamples(int16_t* block);
+
+protected:
+    Complex inputWindow[windowLength];    // [0, 882): previous block, [882, 1764): newest block
+    Complex overlapBuffer[windowLength];  // [0, 882): block being completed, rest: tail of last window
+    bool needInput;
+    bool outputReady;
+};
