@@ -4,7 +4,8 @@
 
 // Reads back what da_BinWriter wrote. The reader knows the array's length:
 // bits past it read as 0 without touching memory, and overflowed() turns
-// true for good.
+// true for good. bitPosition still advances by every count read, and
+// saturates at INT_MAX (which also counts as an overflow).
 class da_BinReader {
 public:
     da_BinReader(const uint8_t* data, int capacityBytes);
@@ -12,17 +13,31 @@ public:
     const uint8_t* data;
     int bitPosition;
 
-    // The next count bits, first bit most significant (count <= 31; count <= 0 reads nothing).
+    // The next count bits, first bit most significant (count <= 0 reads
+    // nothing and returns 0). A count above 31 consumes count-31 bits that
+    // are dropped and returns the 31 bits after them.
     int readBits(int count);
 
+    // Reading twins of the da_BinWriter codings. On damaged data they still
+    // return values inside the ranges their arguments allow: readBounded in
+    // [0, range), readSubset strictly increasing positions in [low, high]
+    // when 0 <= count <= high - low + 1, readSumSplit values in
+    // [0, maxValue] summing to total when 0 <= total <= count * maxValue.
     int readBounded(int range);
     void readSubset(int* positions, int low, int high, int count);
+    // Stores nothing for count <= 0; a total outside [0, count * maxValue]
+    // is limited to that range first.
     void readSumSplit(int* values, int maxValue, int count, int total);
     void readCyclicArray(int* values, int count, int modulus);
 
     bool overflowed() const { return overflow; }
+    int capacityBits() const { return capacity; }
 
 private:
+    void skipBits(int count);
+    void readSubsetRange(int* positions, long long low, long long high, int count);
+    void readSumSplitRange(int* values, long long maxValue, int count, long long total);
+
     int capacity;  // in bits
     bool overflow;
 };
