@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/job_outcome.h"
+
+// Encodes NAME.wav (16-bit PCM stereo 44100 Hz) into a .q58 container.
+JobOutcome encodeFile(std::string inputName, std::string outputName);
+
+// Decodes a .q58 container into a WAV file.
+JobOutcome decodeFile(std::string inputName, std::string outputName);
+
+// The RIFF size field is 32 bits: the data chunk may hold at most this many
+// bytes (a whole number of blocks) before the file would pass 4 GiB.
+uint64_t maxWaveDataBytes();
+
+// decodeFile with a lower bound on the sample bytes it may write, so the
+// 4 GiB stop can be exercised without writing gigabytes.
+JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes);
+
+// True when the first n bytes of a and b are equal (true for n <= 0).
+bool bytesEqual(const uint8_t* a, const uint8_t* b, int n);

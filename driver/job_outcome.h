@@ -1,0 +1,13 @@
+#pragma once
+
+// What a conversion job did with its input. A skipped input (unknown format,
+// unreadable, no magic) leaves no trace; the other two print their console
+// lines, and failed means a diagnostic went to standard error.
+enum class JobOutcome {
+    skipped,    // input not ours: nothing printed, no output created
+    converted,  // output complete and intact
+    failed,     // output could not be written in full, or the input was damaged
+};
+
+// One diagnostic line on standard error naming the file.
+void reportProblem(const char* fileName, const char* problem);
