@@ -1,0 +1,123 @@
+// 1764-point DFT as nested mixed-radix Cooley-Tukey transforms:
+// 1764 = 4 x 441, 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7. All arithmetic is in
+// float; every root of unity comes from the precomputed tables, and every
+// working array is automatic storage of fixed size.
+
+#include "transform/fft1764.h"
+
+#include "transform/complex_ops.h"
+#include "transform/transform_tables.h"
+
+void dft3(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    const float c = roots3[1].re;
+    const float s = roots3[1].im;
+    const Complex x0 = src[0];
+    const Complex x1 = src[srcStride];
+    const Complex x2 = src[2 * srcStride];
+    const Complex sum = {x1.re + x2.re, x1.im + x2.im};
+    const Complex diff = {x1.re - x2.re, x1.im - x2.im};
+    const Complex base = {x0.re + c * sum.re, x0.im + c * sum.im};
+    const Complex turn = {-(s * diff.im), s * diff.re};  // i * s * diff
+    dst[0] = {x0.re + sum.re, x0.im + sum.im};
+    dst[dstStride] = {base.re + turn.re, base.im + turn.im};
+    dst[2 * dstStride] = {base.re - turn.re, base.im - turn.im};
+}
+
+void dft4(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    const Complex x0 = src[0];
+    const Complex x1 = src[srcStride];
+    const Complex x2 = src[2 * srcStride];
+    const Complex x3 = src[3 * srcStride];
+    const Complex a = {x0.re + x2.re, x0.im + x2.im};
+    const Complex b = {x1.re + x3.re, x1.im + x3.im};
+    const Complex c = {x0.re - x2.re, x0.im - x2.im};
+    const Complex e = {x1.re - x3.re, x1.im - x3.im};
+    dst[0] = {a.re + b.re, a.im + b.im};
+    dst[dstStride] = {c.re + e.im, c.im - e.re};  // c - i*e
+    dst[2 * dstStride] = {a.re - b.re, a.im - b.im};
+    dst[3 * dstStride] = {c.re - e.im, c.im + e.re};  // c + i*e
+}
+
+// Inputs in conjugate pairs (k, 7-k): the cosine parts act on their sums,
+// the sine parts on their differences.
+void dft7(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    const Complex x0 = src[0];
+    Complex sum[4];
+    Complex diff[4];
+    for (int k = 1; k <= 3; ++k) {
+        const Complex a = src[k * srcStride];
+        const Complex b = src[(7 - k) * srcStride];
+        sum[k] = {a.re + b.re, a.im + b.im};
+        diff[k] = {a.re - b.re, a.im - b.im};
+    }
+    dst[0] = {x0.re + sum[1].re + sum[2].re + sum[3].re, x0.im + sum[1].im + sum[2].im + sum[3].im};
+    for (int j = 1; j <= 3; ++j) {
+        Complex even = x0;
+        Complex odd = {0.0f, 0.0f};
+        for (int k = 1; k <= 3; ++k) {
+            const Complex w = roots7[(j * k) % 7];
+            even.re = even.re + w.re * sum[k].re;
+            even.im = even.im + w.re * sum[k].im;
+            odd.re = odd.re - w.im * diff[k].im;
+            odd.im = odd.im + w.im * diff[k].re;
+        }
+        dst[j * dstStride] = {even.re + odd.re, even.im + odd.im};
+        dst[(7 - j) * dstStride] = {even.re - odd.re, even.im - odd.im};
+    }
+}
+
+namespace {
+
+using Kernel = void (*)(const Complex*, Complex*, int, int);
+
+// N = P * Q, decimation in time: Q transforms of size P over the inputs
+// q, q + Q, q + 2Q, ..., each output p twiddled by entry (p*q) mod N and
+// stored at T[p*Q + q]; then P transforms of size Q over the rows of T,
+// output r of row p going to position p + P*r.
+template <int P, int Q, Kernel first, Kernel second>
+void composite(const Complex* src, Complex* dst, int srcStride, int dstStride, const Complex* twiddles) {
+    constexpr int N = P * Q;
+    Complex t[N];
+    Complex s[P];
+    for (int q = 0; q < Q; ++q) {
+        first(src + q * srcStride, s, Q * srcStride, 1);
+        int index = 0;  // (p * q) mod N
+        for (int p = 0; p < P; ++p) {
+            t[p * Q + q] = complexProduct(s[p], twiddles[index]);
+            index += q;
+            if (index >= N) index -= N;
+        }
+    }
+    for (int p = 0; p < P; ++p) second(t + p * Q, dst + p * dstStride, 1, P * dstStride);
+}
+
+}  // namespace
+
+void dft9(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    composite<3, 3, dft3, dft3>(src, dst, srcStride, dstStride, roots9);
+}
+
+void dft49(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    composite<7, 7, dft7, dft7>(src, dst, srcStride, dstStride, roots49);
+}
+
+void dft441(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    composite<9, 49, dft9, dft49>(src, dst, srcStride, dstStride, roots441);
+}
+
+void fft1764(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    composite<4, 441, dft4, dft441>(src, dst, srcStride, dstStride, roots1764);
+}
+
+// Reading the input in reversed index order (m -> -m mod 1764) turns the
+// forward transform into the one with positive exponent.
+void inverseFft1764(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    constexpr int N = 1764;
+    const float scale = 1.0f / 1764.0f;  // 0x3A149B93
+    Complex t[N];
+    for (int m = 0; m < N; ++m) {
+        const Complex x = src[((N - m) % N) * srcStride];
+        t[m] = {x.re * scale, x.im * scale};
+    }
+    fft1764(t, dst, 1, dstStride);
+}
