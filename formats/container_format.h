@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "codec/codec_parameters.h"
+
+// The first 4 bytes of every compressed file: "q58" and a zero byte.
+inline constexpr uint8_t containerMagic[4] = {0x71, 0x35, 0x38, 0x00};
+
+// Largest packet; the encoder assembles each packet in a buffer this size
+// and the decoder never looks further ahead.
+constexpr int packetBufferSize = 1024;
+
+// Magic, the 17 parameter fields and the frame count, 4 bytes each.
+constexpr int containerHeaderSize = 76;
+
+struct ContainerHeader {
+    CodecParameters parameters;
+    int32_t frameCount;
+};
+
+// Magic, then the 17 parameter fields in order (little-endian; balanceScale
+// as its IEEE-754 bit pattern), then frameCount.
+void encodeContainerHeader(const ContainerHeader& header, uint8_t out[containerHeaderSize]);
+
+// False when the magic differs (out untouched); otherwise fills out with the
+// fields as stored. Whether the parameters are usable is judged elsewhere.
+bool decodeContainerHeader(const uint8_t in[containerHeaderSize], ContainerHeader& out);
