@@ -1,0 +1,77 @@
+#include "transform/homosoundwork1764.h"
+
+#include <cmath>
+
+#include "transform/filter_bank.h"
+
+namespace {
+
+// Truncates toward zero and limits to the 16-bit range. The limits are
+// applied to the float first, since converting an out-of-range float to an
+// integer is undefined; NaN gives 0.
+int16_t toSample(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 32767.0f) return 32767;
+    if (value <= -32768.0f) return -32768;
+    return static_cast<int16_t>(static_cast<int>(value));
+}
+
+}  // namespace
+
+homosoundwork1764::homosoundwork1764() : needInput(true), outputReady(false) {
+    for (int n = 0; n < windowLength; ++n) {
+        inputWindow[n] = {0.0f, 0.0f};
+        overlapBuffer[n] = {0.0f, 0.0f};
+    }
+}
+
+// The newest block moves to the older half, the new one fills the newer half.
+bool homosoundwork1764::pushSamples(const int16_t* block) {
+    if (!needInput) return false;
+    needInput = false;
+    for (int n = 0; n < blockLength; ++n) {
+        inputWindow[n] = inputWindow[n + blockLength];
+        inputWindow[n + blockLength] = {static_cast<float>(block[2 * n]), static_cast<float>(block[2 * n + 1])};
+    }
+    return true;
+}
+
+bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
+    if (needInput) return false;
+    needInput = true;
+    Complex left[blockLength];
+    Complex right[blockLength];
+    analyzeFrame(inputWindow, left, right);
+    encodeFrame(left, right, writer);
+    return true;
+}
+
+bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
+    if (outputReady) return false;
+    outputReady = true;
+    // Cleared so that a decoder that gives up early on damaged data leaves
+    // silence rather than stack garbage.
+    Complex left[blockLength] = {};
+    Complex right[blockLength] = {};
+    decodeFrame(reader, left, right);
+    Complex windowed[windowLength];
+    synthesizeFrame(left, right, windowed);
+    for (int n = 0; n < windowLength; ++n) {
+        overlapBuffer[n].re = overlapBuffer[n].re + windowed[n].re;
+        overlapBuffer[n].im = overlapBuffer[n].im + windowed[n].im;
+    }
+    return true;
+}
+
+// Emits the completed first half and shifts the tail down, clearing the top.
+bool homosoundwork1764::popSamples(int16_t* block) {
+    if (!outputReady) return false;
+    for (int n = 0; n < blockLength; ++n) {
+        block[2 * n] = toSample(overlapBuffer[n].re);
+        block[2 * n + 1] = toSample(overlapBuffer[n].im);
+        overlapBuffer[n] = overlapBuffer[n + blockLength];
+        overlapBuffer[n + blockLength] = {0.0f, 0.0f};
+    }
+    outputReady = false;
+    return true;
+}
