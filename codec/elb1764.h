@@ -53,6 +53,16 @@ protected:
 
     // ---- decoder working arrays, sized at construction (owned by frame_decoder.cpp) ----
     // DECODER-SCRATCH-BEGIN
+    // False when the parameter block fails codecParametersDecodable: the
+    // arrays below are then minimal and decodeFrame only clears the spectra.
+    bool decoderUsable;
+    int decodedGainCode;
+    std::vector<int> decodedPhaseCodes;    // phaseBands entries (at least 1)
+    std::vector<int> decodedBalanceCodes;  // balanceBands entries (at least 1)
+    std::vector<int> decodedNoiseCodes;    // noiseBands entries (at least 1)
+    std::vector<int> decodedToneCodes;     // toneCount entries (at least 1)
+    std::vector<int> decodedToneBins;      // toneCount entries (at least 1)
+    float decodedMono[blockLength];        // the mono spectrum Y
     // DECODER-SCRATCH-END
 };
 

@@ -1,0 +1,109 @@
+#include "codec/elb1764.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "codec/parameter_limits.h"
+#include "transform/transform_tables.h"
+
+namespace {
+
+// Scratch buffer of roundTripFrame: far more than any frame that passes the
+// parameter limits can take.
+constexpr int roundTripBufferBytes = 10240;
+
+// Two's-complement reading of an unsigned 32-bit pattern, written so that it
+// is fully defined in C++17 (a plain cast of values above INT32_MAX is
+// implementation-defined before C++20); compilers turn it into a no-op.
+int32_t wrapToInt32(uint32_t bits)
+{
+    if (bits <= static_cast<uint32_t>(INT32_MAX)) {
+        return static_cast<int32_t>(bits);
+    }
+    return -static_cast<int32_t>(~bits) - 1;
+}
+
+// Number of codes of a bits-wide field; the exponent is kept inside what an
+// int can hold so that a stray block never shifts out of range.
+int codesOf(int bits)
+{
+    return 1 << std::min(std::max(bits, 0), 30);
+}
+
+}  // namespace
+
+Elb1764::Elb1764(CodecParameters codecBlock, EncoderTuning tuningBlock)
+    : homosoundwork1764(),
+      parameters(codecBlock),
+      tuning(tuningBlock),
+      noiseCounter(0),
+      noiseState(0),
+      framesCounted(0),
+      prevBandEnergy(nullptr),
+      prevBandAngle(nullptr),
+      bitsCounted(0),
+      decoderUsable(codecParametersDecodable(codecBlock)),
+      decodedGainCode(0)
+{
+    // At least one entry, so that a block with no phase bands cannot make
+    // a zero-length array that someone indexes.
+    const int phaseEntries = std::max(1, parameters.phaseBands);
+    prevBandEnergy = new float[phaseEntries]();
+    prevBandAngle = new int32_t[phaseEntries]();
+
+    // The decoder's working arrays live as long as the codec, so that
+    // decoding a frame takes nothing from the heap.
+    const auto scratchEntries = [this](int32_t count) -> std::size_t {
+        return decoderUsable ? static_cast<std::size_t>(std::max(1, count)) : 1u;
+    };
+    decodedPhaseCodes.assign(scratchEntries(parameters.phaseBands), 0);
+    decodedBalanceCodes.assign(scratchEntries(parameters.balanceBands), 0);
+    decodedNoiseCodes.assign(scratchEntries(parameters.noiseBands), 0);
+    decodedToneCodes.assign(scratchEntries(parameters.toneCount), 0);
+    decodedToneBins.assign(scratchEntries(parameters.toneCount), 0);
+    std::fill(decodedMono, decodedMono + blockLength, 0.0f);
+}
+
+Elb1764::~Elb1764()
+{
+    delete[] prevBandEnergy;
+    delete[] prevBandAngle;
+}
+
+int Elb1764::roundTripFrame(Complex* left, Complex* right)
+{
+    uint8_t scratch[roundTripBufferBytes] = {};
+    da_BinWriter writer(scratch, roundTripBufferBytes);
+    da_BinReader reader(scratch, roundTripBufferBytes);
+
+    encodeFrame(left, right, writer);
+    decodeFrame(reader, left, right);
+
+    // Whole bytes, as a packet would be stored. The writer's position
+    // saturates at INT_MAX, so round in 64 bits and stay inside int.
+    const long long padded = (static_cast<long long>(writer.bitPosition) + 7) / 8 * 8;
+    const int bits = static_cast<int>(std::min<long long>(padded, INT_MAX - 7));
+
+    // Running totals wrap instead of overflowing on very long runs.
+    bitsCounted = wrapToInt32(static_cast<uint32_t>(bitsCounted) + static_cast<uint32_t>(bits));
+    framesCounted = wrapToInt32(static_cast<uint32_t>(framesCounted) + 1u);
+    return bits;
+}
+
+void Elb1764::rotateBandPhase(Complex* a, Complex* b, int n, int code) const
+{
+    const int steps = codesOf(parameters.phaseBits);
+    Complex turnA;
+    Complex turnB;
+    rootOfUnity(code, steps, 1.0f, turnA);
+    rootOfUnity(-code, steps, 1.0f, turnB);
+    for (int k = 0; k < n; ++k) {
+        const Complex oldA = a[k];
+        a[k].re = oldA.re * turnA.re - oldA.im * turnA.im;
+        a[k].im = oldA.re * turnA.im + oldA.im * turnA.re;
+        const Complex oldB = b[k];
+        b[k].re = oldB.re * turnB.re - oldB.im * turnB.im;
+        b[k].im = oldB.re * turnB.im + oldB.im * turnB.re;
+    }
+}

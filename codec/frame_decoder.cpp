@@ -1,0 +1,159 @@
+// Frame decoder: reads the six fields of a frame and rebuilds both spectra
+// as band noise, tones on top, the frame gain, and per band a left/right
+// balance and an inter-channel phase.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "codec/band_edges.h"
+#include "codec/elb1764.h"
+#include "codec/level_scale.h"
+
+namespace {
+
+// Two's-complement reading of unsigned bit patterns. The generator runs in
+// unsigned arithmetic, where wrap-around is defined, and its results are
+// turned back into the signed members this way rather than by a plain cast
+// (implementation-defined before C++20 for values above the signed maximum);
+// compilers reduce both functions to nothing.
+int32_t wrapToInt32(uint32_t bits)
+{
+    if (bits <= static_cast<uint32_t>(INT32_MAX)) {
+        return static_cast<int32_t>(bits);
+    }
+    return -static_cast<int32_t>(~bits) - 1;
+}
+
+int64_t wrapToInt64(uint64_t bits)
+{
+    if (bits <= static_cast<uint64_t>(INT64_MAX)) {
+        return static_cast<int64_t>(bits);
+    }
+    return -static_cast<int64_t>(~bits) - 1;
+}
+
+// Number of codes of a bits-wide field (the parameter limits keep bits in 1..30).
+int codesOf(int bits)
+{
+    return 1 << std::min(std::max(bits, 0), 30);
+}
+
+}  // namespace
+
+double Elb1764::nextNoise()
+{
+    // x = state * (state + 1) + counter modulo 2^64, counter sign-extended.
+    // Signed to unsigned conversion is modular, hence exact here.
+    const uint64_t state = static_cast<uint64_t>(noiseState);
+    const uint64_t counter = static_cast<uint64_t>(static_cast<int64_t>(noiseCounter));
+    const uint64_t x = state * (state + 1u) + counter;
+
+    // The counter passes 2^31 after some 17 hours of audio; it wraps.
+    noiseCounter = wrapToInt32(static_cast<uint32_t>(noiseCounter) + 1u);
+    noiseState = wrapToInt64(x);
+
+    // Bits 16..47 of x as a signed 32-bit value, mapped onto [-2, 2).
+    const int32_t r = wrapToInt32(static_cast<uint32_t>(x >> 16));
+    return (r / 4294967296.0 + 0.5) * 4.0 - 2.0;
+}
+
+void Elb1764::fillBandNoise(float* yb, int n, int code)
+{
+    const float amplitude = static_cast<float>(
+        fromLevel(dequantize(code, -static_cast<float>(parameters.levelRange), 0.0f, parameters.noiseBits)));
+    for (int k = 0; k < n; ++k) {
+        yb[k] = static_cast<float>(yb[k] + nextNoise() * amplitude);
+    }
+}
+
+void Elb1764::placeTones(float* y, const int* codes, const int* bins) const
+{
+    for (int j = 0; j < parameters.toneCount; ++j) {
+        const int bin = bins[j];
+        // readSubset keeps bins inside 0..toneBins-1; this guard only keeps
+        // a direct caller with a bad list from writing outside the spectrum.
+        if (bin < 0 || bin >= blockLength) {
+            continue;
+        }
+        const int code = codes[j];
+        const double sign = (code % 2 != 0) ? -1.0 : 1.0;  // the lowest bit is the sign
+        const float level = static_cast<float>(
+            dequantize(code / 2, 0.0f, -static_cast<float>(parameters.levelRange), parameters.toneBits - 1));
+        y[bin] = static_cast<float>(fromLevel(level) * sign);  // a tone replaces the bin's noise
+    }
+}
+
+void Elb1764::applyGain(float* y, int code) const
+{
+    const float gain = static_cast<float>(fromLevel(dequantize(code, static_cast<float>(parameters.gainLevelMin),
+                                                               static_cast<float>(parameters.gainLevelMax),
+                                                               parameters.gainBits)));
+    for (int k = 0; k < blockLength; ++k) {
+        y[k] = gain * y[k];
+    }
+}
+
+void Elb1764::applyBandBalance(Complex* a, Complex* b, int n, int code) const
+{
+    const float towardRight = static_cast<float>(dequantize(code, 0.0f, 1.0f, parameters.balanceBits));
+    const float towardLeft = 1.0f - towardRight;
+    const float halfWidth = 1.0f / parameters.balanceScale;
+    // Only the real parts carry anything at this point; the imaginary parts
+    // are 0 and stay so.
+    for (int k = 0; k < n; ++k) {
+        const float sum = a[k].re + b[k].re;
+        const float p = sum * towardLeft;
+        const float q = sum * towardRight;
+        const float mid = (p + q) * 0.5f;
+        const float side = (p - q) / (2.0f * halfWidth);
+        a[k].re = mid + side;
+        b[k].re = mid - side;
+    }
+}
+
+void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
+{
+    float* y = decodedMono;
+    for (int k = 0; k < blockLength; ++k) {
+        y[k] = 0.0f;
+        left[k] = Complex{0.0f, 0.0f};
+        right[k] = Complex{0.0f, 0.0f};
+    }
+    // A block outside the limits describes no frame this decoder can take
+    // apart safely; leave silence and read nothing.
+    if (!decoderUsable) {
+        return;
+    }
+    const CodecParameters& p = parameters;
+
+    decodedGainCode = in.readBounded(codesOf(p.gainBits));
+    in.readCyclicArray(decodedPhaseCodes.data(), p.phaseBands, codesOf(p.phaseBits));
+    in.readCyclicArray(decodedBalanceCodes.data(), p.balanceBands, codesOf(p.balanceBits));
+    in.readCyclicArray(decodedNoiseCodes.data(), p.noiseBands, codesOf(p.noiseBits));
+    in.readCyclicArray(decodedToneCodes.data(), p.toneCount, codesOf(p.toneBits));
+    in.readSubset(decodedToneBins.data(), 0, p.toneBins - 1, p.toneCount);
+
+    // Every frame draws exactly noiseBins values, in bin order.
+    for (int i = 0; i < p.noiseBands; ++i) {
+        const int start = bandEdge(i, p.noiseBands, p.noiseBins);
+        const int end = bandEdge(i + 1, p.noiseBands, p.noiseBins);
+        fillBandNoise(y + start, end - start, decodedNoiseCodes[i]);
+    }
+    placeTones(y, decodedToneCodes.data(), decodedToneBins.data());
+    applyGain(y, decodedGainCode);
+
+    for (int k = 0; k < blockLength; ++k) {
+        left[k] = Complex{y[k], 0.0f};
+        right[k] = Complex{y[k], 0.0f};
+    }
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int start = bandEdge(i, p.balanceBands, p.balanceBins);
+        const int end = bandEdge(i + 1, p.balanceBands, p.balanceBins);
+        applyBandBalance(left + start, right + start, end - start, decodedBalanceCodes[i]);
+    }
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = bandEdge(i, p.phaseBands, p.phaseBins);
+        const int end = bandEdge(i + 1, p.phaseBands, p.phaseBins);
+        rotateBandPhase(left + start, right + start, end - start, decodedPhaseCodes[i]);
+    }
+}
