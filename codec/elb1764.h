@@ -49,6 +49,21 @@ protected:
 
     // ---- encoder working arrays, sized at construction (owned by frame_encoder.cpp) ----
     // ENCODER-SCRATCH-BEGIN
+    // Fixed capacity: every bin count is at most blockLength, so no band,
+    // tone or code array can be longer. Kept here so that encoding a frame
+    // never touches the heap.
+    float encoderMono[blockLength];         // mono spectrum X, divided by the frame gain
+    int encoderPhaseCodes[blockLength];     // one per phase band
+    int encoderBalanceCodes[blockLength];   // one per balance band
+    int encoderNoiseCodes[blockLength];     // one per noise band
+    int encoderToneCodes[blockLength];      // one per tone, in bin order
+    int encoderToneBins[blockLength];       // strictly increasing
+    float toneMasking[blockLength];         // masking curve S of the tone choice
+    float toneRatings[blockLength];         // Q = |X| / (S + 0.0001)
+    float maskingForward[blockLength];      // forward spread pass
+    float maskingBackward[blockLength];     // backward spread pass
+    double maskingFactors[blockLength];     // decay from bin i-1 to bin i
+    float selectionScratch[blockLength];    // working set of nthLargest
     // ENCODER-SCRATCH-END
 
     // ---- decoder working arrays, sized at construction (owned by frame_decoder.cpp) ----

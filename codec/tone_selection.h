@@ -7,3 +7,25 @@ void spreadMasking(const float* v, int n, float scale, float decay, float* out);
 // The n-th largest (n = 0 is the maximum) of count values, duplicates counted.
 // Requires count > n. Exact for every input.
 float nthLargest(const float* values, int count, int n);
+
+// ---- allocation-free forms used by the frame encoder ----
+
+// Working arrays of spreadMasking, each with room for at least n entries.
+struct MaskingScratch {
+    float* forward;
+    float* backward;
+    double* factors;
+};
+
+// spreadMasking with caller-provided working arrays; the same result.
+void spreadMasking(const float* v, int n, float scale, float decay, float* out,
+                   const MaskingScratch& scratch);
+
+// Decay of the masking spread from bin i-1 to bin i (i >= 1):
+// decay^(warp(i) - warp(i-1)) with warp(i) = 5 * i^(1/4) rounded to float.
+double maskingStepFactor(int i, float decay);
+
+// nthLargest with a caller-provided working area of at least count floats;
+// the same result, values untouched. Both forms clamp n into 0..count-1,
+// return 0 for count <= 0, and rank a NaN below every number.
+float nthLargest(const float* values, int count, int n, float* scratch);
