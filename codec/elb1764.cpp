@@ -46,9 +46,12 @@ Elb1764::Elb1764(CodecParameters codecBlock, EncoderTuning tuningBlock)
       decoderUsable(codecParametersDecodable(codecBlock)),
       decodedGainCode(0)
 {
-    // At least one entry, so that a block with no phase bands cannot make
-    // a zero-length array that someone indexes.
-    const int phaseEntries = std::max(1, parameters.phaseBands);
+    // One entry per phase band. At least one, so that a block without phase
+    // bands makes no zero-length array; at most one per bin, like every
+    // other per-band array of the codec, so that a hostile block read from a
+    // file cannot make the constructor ask for gigabytes (such a block fails
+    // codecParametersDecodable and must not be coded with anyway).
+    const int phaseEntries = std::max(1, std::min<int>(parameters.phaseBands, blockLength));
     prevBandEnergy = new float[phaseEntries]();
     prevBandAngle = new int32_t[phaseEntries]();
 
