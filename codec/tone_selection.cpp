@@ -152,11 +152,24 @@ void Elb1764::extractTones(float* x, int* codes, int* bins) {
     // 3. The rating of the toneTotal-th best bin.
     const float threshold = nthLargest(toneRatings, binCount, toneTotal - 1, selectionScratch);
 
-    // 4. Take bins at or above it from the lowest up; once every remaining
-    //    bin is needed, take them all, so that exactly toneTotal are chosen.
+    // 4. Every bin rated above the threshold is a tone (there are fewer than
+    //    toneTotal of them); bins rated exactly at it fill the remaining
+    //    places from the lowest bin up. Once every remaining bin is needed
+    //    it is taken, so exactly toneTotal bins are chosen whatever the
+    //    ratings (even NaN).
+    int above = 0;
+    for (int k = 0; k < binCount; ++k)
+        if (toneRatings[k] > threshold) ++above;
+    int tiesLeft = toneTotal - above;
     int taken = 0;
     for (int k = 0; k < binCount && taken < toneTotal; ++k) {
-        if (!(toneRatings[k] >= threshold || toneTotal - taken >= binCount - k)) continue;
+        bool take = toneRatings[k] > threshold;
+        if (!take && toneRatings[k] == threshold && tiesLeft > 0) {
+            take = true;
+            --tiesLeft;
+        }
+        if (!take && toneTotal - taken >= binCount - k) take = true;
+        if (!take) continue;
         const double level = toLevel(magnitudeOf(x[k]), floorLevel);
         const int levelCode = quantize(static_cast<float>(level), 0.0f, floorLevel, parameters.toneBits - 1);
         bins[taken] = k;
