@@ -105,6 +105,23 @@ TEST_F(EncoderFrame, NoiseLevelsDescribeWhatTheTonesLeave) {
     EXPECT_EQ(f.noiseCodes[31], 0);  // 661..703: silent
 }
 
+TEST_F(EncoderFrame, IdenticalChannelsAreCentredAndInPhase) {
+    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
+    uint32_t seed = 99;
+    std::vector<Complex> spectrum = zeros();
+    for (Complex& c : spectrum) {
+        seed = seed * 1664525u + 1013904223u;
+        c.re = static_cast<float>(static_cast<int32_t>(seed)) * 1e-6f;
+        seed = seed * 1664525u + 1013904223u;
+        c.im = static_cast<float>(static_cast<int32_t>(seed)) * 1e-6f;
+    }
+    for (int frame = 0; frame < 3; ++frame) {
+        const FrameFields f = readFrame(encodePacket(codec, spectrum, spectrum), defaultCodecParameters);
+        EXPECT_EQ(f.phaseCodes, std::vector<int>(4, 0));
+        EXPECT_EQ(f.balanceCodes, std::vector<int>(4, 16));
+    }
+}
+
 TEST_F(EncoderFrame, TurnsEachPhaseBandBySentAngleAndLeavesTheRest) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     std::vector<Complex> left = zeros();
