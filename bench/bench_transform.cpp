@@ -1,12 +1,17 @@
-// Cost of one 1764-point FFT and of one analysis and one synthesis frame.
+// Cost of one 1764-point FFT and of one analysis and one synthesis frame,
+// reference path and fast path (each instruction-set variant) side by side.
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
+#include "transform/fast_fft1764.h"
+#include "transform/fast_filter_bank.h"
 #include "transform/fft1764.h"
 #include "transform/filter_bank.h"
 #include "transform/frame_sizes.h"
+#include "transform/simd_level.h"
 #include "transform/transform_tables.h"
 
 namespace {
@@ -56,5 +61,83 @@ void BM_SynthesizeFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SynthesizeFrame);
+
+void BM_InverseFft1764(benchmark::State& state) {
+    initTransformTables();
+    const std::vector<Complex> x = noise(windowLength, 4);
+    std::vector<Complex> y(windowLength);
+    for (auto _ : state) {
+        inverseFft1764(x.data(), y.data(), 1, 1);
+        benchmark::DoNotOptimize(y.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_InverseFft1764);
+
+// The fast path on one instruction-set variant; skipped where it cannot run.
+bool useVariant(benchmark::State& state, SimdLevel level) {
+    if (selectSimdLevel(level)) return true;
+    state.SkipWithError("variant not available on this processor");
+    return false;
+}
+
+void BM_FastFft1764(benchmark::State& state, SimdLevel level) {
+    if (!useVariant(state, level)) return;
+    const std::vector<Complex> x = noise(windowLength, 1);
+    std::vector<Complex> y(windowLength);
+    for (auto _ : state) {
+        fastFft1764(x.data(), y.data());
+        benchmark::DoNotOptimize(y.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FastInverseFft1764(benchmark::State& state, SimdLevel level) {
+    if (!useVariant(state, level)) return;
+    const std::vector<Complex> x = noise(windowLength, 4);
+    std::vector<Complex> y(windowLength);
+    for (auto _ : state) {
+        fastInverseFft1764(x.data(), y.data());
+        benchmark::DoNotOptimize(y.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FastAnalyzeFrame(benchmark::State& state, SimdLevel level) {
+    if (!useVariant(state, level)) return;
+    const std::vector<Complex> frame = noise(windowLength, 2);
+    std::vector<Complex> left(blockLength), right(blockLength);
+    for (auto _ : state) {
+        fastAnalyzeFrame(frame.data(), left.data(), right.data());
+        benchmark::DoNotOptimize(left.data());
+        benchmark::DoNotOptimize(right.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FastSynthesizeFrame(benchmark::State& state, SimdLevel level) {
+    if (!useVariant(state, level)) return;
+    initTransformTables();
+    const std::vector<Complex> frame = noise(windowLength, 3);
+    std::vector<Complex> left(blockLength), right(blockLength), out(windowLength);
+    analyzeFrame(frame.data(), left.data(), right.data());
+    for (auto _ : state) {
+        fastSynthesizeFrame(left.data(), right.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// Names such as BM_FastFft1764/sse2, registered for every variant.
+const bool fastVariantsRegistered = [] {
+    for (SimdLevel level : {SimdLevel::portable, SimdLevel::sse2, SimdLevel::avx2}) {
+        const std::string suffix = std::string("/") + simdLevelName(level);
+        benchmark::RegisterBenchmark(("BM_FastFft1764" + suffix).c_str(), BM_FastFft1764, level);
+        benchmark::RegisterBenchmark(("BM_FastInverseFft1764" + suffix).c_str(), BM_FastInverseFft1764, level);
+        benchmark::RegisterBenchmark(("BM_FastAnalyzeFrame" + suffix).c_str(), BM_FastAnalyzeFrame, level);
+        benchmark::RegisterBenchmark(("BM_FastSynthesizeFrame" + suffix).c_str(), BM_FastSynthesizeFrame, level);
+    }
+    return true;
+}();
 
 }  // namespace

@@ -2,9 +2,12 @@
 
 #include <cmath>
 
+#include "transform/fast_filter_bank.h"
 #include "transform/filter_bank.h"
 
 namespace {
+
+TransformPath selectedPath = TransformPath::fast;
 
 // Truncates toward zero and limits to the 16-bit range. The limits are
 // applied to the float first, since converting an out-of-range float to an
@@ -17,6 +20,10 @@ int16_t toSample(float value) {
 }
 
 }  // namespace
+
+void homosoundwork1764::setTransformPath(TransformPath path) { selectedPath = path; }
+
+TransformPath homosoundwork1764::transformPath() { return selectedPath; }
 
 homosoundwork1764::homosoundwork1764() : needInput(true), outputReady(false) {
     for (int n = 0; n < windowLength; ++n) {
@@ -41,7 +48,11 @@ bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
     needInput = true;
     Complex left[blockLength];
     Complex right[blockLength];
-    analyzeFrame(inputWindow, left, right);
+    if (selectedPath == TransformPath::fast) {
+        fastAnalyzeFrame(inputWindow, left, right);
+    } else {
+        analyzeFrame(inputWindow, left, right);
+    }
     encodeFrame(left, right, writer);
     return true;
 }
@@ -55,7 +66,11 @@ bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
     Complex right[blockLength] = {};
     decodeFrame(reader, left, right);
     Complex windowed[windowLength];
-    synthesizeFrame(left, right, windowed);
+    if (selectedPath == TransformPath::fast) {
+        fastSynthesizeFrame(left, right, windowed);
+    } else {
+        synthesizeFrame(left, right, windowed);
+    }
     for (int n = 0; n < windowLength; ++n) {
         overlapBuffer[n].re = overlapBuffer[n].re + windowed[n].re;
         overlapBuffer[n].im = overlapBuffer[n].im + windowed[n].im;

@@ -7,6 +7,11 @@
 #include "transform/complex.h"
 #include "transform/frame_sizes.h"
 
+// Which implementation of the filter bank the frame steps use. Both give
+// bit-identical spectra and samples; the reference one follows the
+// textbook steps literally and is kept for tests.
+enum class TransformPath { reference, fast };
+
 // Abstract frame codec: owns the analysis input window and the synthesis
 // overlap buffer and moves sample blocks through them. A derived codec
 // supplies the frame coding itself.
@@ -32,6 +37,11 @@ public:
     bool analyzeAndEncode(da_BinWriter& writer);
     bool decodeAndSynthesize(da_BinReader& reader);
     bool popSamples(int16_t* block);
+
+    // Process-wide choice of filter bank for every codec object (fast by
+    // default). A test hook: nothing in the converter changes it.
+    static void setTransformPath(TransformPath path);
+    static TransformPath transformPath();
 
 protected:
     Complex inputWindow[windowLength];    // [0, 882): previous block, [882, 1764): newest block

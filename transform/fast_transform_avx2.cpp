@@ -1,0 +1,3 @@
+#include "transform/fast_transform_kernels.h"
+
+const FastTransformKernels* avx2TransformKernels() { return nullptr; }

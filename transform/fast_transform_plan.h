@@ -1,0 +1,54 @@
+#pragma once
+
+// Every root of unity and window value the fast transforms read, copied
+// from the shared tables into the order the fast kernels access them:
+// split real and imaginary parts, contiguous per pass, so that each SIMD
+// lane finds its factor with a plain load. The values are the very floats
+// of the shared tables (same function, same arguments), so the fast path
+// multiplies by exactly what the reference path multiplies by.
+//
+// Built once, on first use, independently of initTransformTables.
+struct FastTransformPlan {
+    FastTransformPlan();
+
+    // 1764 = 4 x 441, first level: factor W1764^(p q) for row p = 1..3 and
+    // column q = 0..440; columns 441..443 pad the last group of four and are 1.
+    static constexpr int radix4Columns = 444;
+    alignas(64) float radix4Re[3][radix4Columns];
+    alignas(64) float radix4Im[3][radix4Columns];
+
+    // 441 = 9 x 49: factor W441^(p q mod 441) for output p = 0..8 of the
+    // 9-point transform in column q = 0..48, stored [q][p].
+    alignas(64) float stage441Re[49][9];
+    alignas(64) float stage441Im[49][9];
+    // 49 = 7 x 7: factor W49^(p q) stored [q][p]; 9 = 3 x 3: W9^(p q) stored [q][p].
+    float stage49Re[7][7];
+    float stage49Im[7][7];
+    float stage9Re[3][3];
+    float stage9Im[3][3];
+    // Kernel constants: roots3[1] and roots7[0..6].
+    float dft3Cos;
+    float dft3Sin;
+    float dft7Re[7];
+    float dft7Im[7];
+
+    // Filter bank, natural order n (or k) = 0..1763.
+    alignas(64) float window[1764];           // sineWindow
+    alignas(64) float analysisPreRe[1764];    // invRoots3528[n]
+    alignas(64) float analysisPreIm[1764];
+    alignas(64) float analysisPostRe[1764];   // invRoots7056[2k + 1]
+    alignas(64) float analysisPostIm[1764];
+    alignas(64) float synthesisPreRe[1764];   // roots7056[2n + 1]
+    alignas(64) float synthesisPreIm[1764];
+    alignas(64) float synthesisPostRe[1764];  // roots3528[n]
+    alignas(64) float synthesisPostIm[1764];
+    // The bin rotation e^(-+ i pi (2k+1)/4) depends on k mod 4 only; repeated
+    // twice so that a group of 4 or 8 consecutive bins loads it directly.
+    alignas(64) float analysisTurnRe[8];      // roots7056[(1764 k + 882) mod 7056]
+    alignas(64) float analysisTurnIm[8];
+    alignas(64) float synthesisTurnRe[8];     // invRoots7056[(1764 k + 882) mod 7056]
+    alignas(64) float synthesisTurnIm[8];
+};
+
+// The one plan of the process, built on the first call.
+const FastTransformPlan& fastTransformPlan();
