@@ -1,5 +1,6 @@
 #include "cli_harness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
