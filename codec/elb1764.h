@@ -64,6 +64,11 @@ protected:
     float maskingBackward[blockLength];     // backward spread pass
     double maskingFactors[blockLength];     // decay from bin i-1 to bin i
     float selectionScratch[blockLength];    // working set of nthLargest
+    // Whether the blocks keep every frame inside the spectra, these arrays
+    // and the packet; decided once while the codec is built (the check
+    // itself allocates), encodeFrame writes nothing when false.
+    static bool encoderSettingsUsable(const CodecParameters& parameters, const EncoderTuning& tuning);
+    bool encoderUsable = encoderSettingsUsable(parameters, tuning);
     // ENCODER-SCRATCH-END
 
     // ---- decoder working arrays, sized at construction (owned by frame_decoder.cpp) ----

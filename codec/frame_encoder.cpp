@@ -36,14 +36,14 @@ long long floorMod(long long a, long long m) {
 // enough for int arithmetic on angles.
 constexpr int32_t maxPhaseSearchSteps = 1 << 20;
 
+}  // namespace
+
 // The frame layout is only well defined, and the fixed working arrays only
 // large enough, for parameter blocks the decoder accepts.
-bool encoderSettingsUsable(const CodecParameters& parameters, const EncoderTuning& tuning) {
+bool Elb1764::encoderSettingsUsable(const CodecParameters& parameters, const EncoderTuning& tuning) {
     return codecParametersDecodable(parameters) && tuning.phaseSearchSteps >= 1 &&
            tuning.phaseSearchSteps <= maxPhaseSearchSteps;
 }
-
-}  // namespace
 
 int angleDistance(int a, int b, int m) {
     if (m <= 0) return 0;
@@ -63,7 +63,7 @@ float energyChange(float previous, float current) {
 void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
     // A block outside the limits would index past the spectra or the working
     // arrays; such a codec writes nothing rather than a frame nobody can read.
-    if (!encoderSettingsUsable(parameters, tuning)) return;
+    if (!encoderUsable) return;
     const CodecParameters& p = parameters;
 
     // 1. Phase per band; turns each band of left and right by its sent angle.
@@ -113,6 +113,7 @@ void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
 int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
     const int steps = tuning.phaseSearchSteps;  // K: trial angles over half a turn
     const int grid = 2 * steps;                 // M: fine steps per turn
+    if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no grid to search on
 
     // 1. Band energy: sum of both channels' magnitudes.
     float energy = 0.0f;
