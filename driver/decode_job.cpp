@@ -6,6 +6,7 @@
 #include "codec/elb1764.h"
 #include "codec/parameter_limits.h"
 #include "driver/conversion_jobs.h"
+#include "driver/file_names.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
@@ -73,6 +74,8 @@ JobOutcome decodeFile(std::string inputName, std::string outputName)
 
 JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes)
 {
+    if (!isRegularFile(inputName))
+        return JobOutcome::skipped;
     std::ifstream input(inputName, std::ios::binary);
     uint8_t header[containerHeaderSize] = {};
     const int headerBytes = readUpTo(input, header, containerHeaderSize);

@@ -6,6 +6,7 @@
 #include "bits/bin_writer.h"
 #include "codec/elb1764.h"
 #include "driver/conversion_jobs.h"
+#include "driver/file_names.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
@@ -42,6 +43,8 @@ void writeFrameCount(std::ofstream& output, int32_t frameCount)
 
 JobOutcome encodeFile(std::string inputName, std::string outputName)
 {
+    if (!isRegularFile(inputName))
+        return JobOutcome::skipped;
     WaveReader0 wave(inputName.c_str());
     if (wave.error || !sameFormat(wave.format, referenceFormat))
         return JobOutcome::skipped;

@@ -317,3 +317,22 @@ TEST(OutputFailures, FullDeviceIsReported)
     EXPECT_EQ(r.err.find("next.q58"), std::string::npos);
     EXPECT_EQ(readFileBytes(dir.file("next.q58.wav")).size(), 44u + 3528u);
 }
+
+TEST(InputKinds, DirectoriesAndPipesAreNotInputs)
+{
+    ScratchDir dir;
+    fs::create_directory(dir.path() / "folder.wav");
+    fs::create_directory(dir.path() / "folder.q58");
+    const std::string fifo = dir.file("pipe.wav");
+    ASSERT_EQ(std::system(("mkfifo '" + fifo + "'").c_str()), 0);
+    const std::string fifo2 = dir.file("pipe.q58");
+    ASSERT_EQ(std::system(("mkfifo '" + fifo2 + "'").c_str()), 0);
+    writeFileBytes(dir.file("after.wav"), makeWav(silence(882)));
+
+    // A pipe opened for reading would block forever; the run must not wait.
+    const CliResult r = dir.runQ58({"folder.wav", "folder.q58", "pipe.wav", "pipe.q58", "after.wav"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, encodeLine("after.wav", "after.q58") + "100 % [ avg bitrate 6400 ]\r\ndone.\n");
+    EXPECT_FALSE(exists(dir, "folder.q58.wav"));
+    EXPECT_FALSE(exists(dir, "pipe.q58.wav"));
+}
