@@ -1,31 +1,35 @@
 #pragma once
 
-// The fast 1764-point transforms and filter bank, written once over a
-// "lanes" type L that holds four floats:
-//   L::V                          the vector type, with +, -, * and unary -
-//   L::load/store(p)              four floats at a 16-byte aligned address
-//   L::loadu/storeu(p)            the same, any alignment
-//   L::set1(x), L::zero()         broadcast
-//   L::reverse(v)                 lanes 3, 2, 1, 0
-//   L::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
-//   L::loadComplex(src, re, im)   four Complex split into real and imaginary lanes
-//   L::storeComplex(dst, re, im)  the reverse
+// The fast 1764-point transforms and filter bank, written once over
+// "lanes" types so that the portable and the SIMD variants come from the
+// same source. A lanes type M holds M::width floats (4 or 8):
+//   M::V                          the vector type, with +, -, * and unary -
+//   M::load/store(p)              width floats at an aligned address
+//   M::loadu/storeu(p)            the same, any alignment
+//   M::set1(x), M::zero()         broadcast
+//   M::reverse(v)                 lanes in reverse order
+//   M::loadComplex(src, re, im)   width Complex split into real and imaginary lanes
+//   M::storeComplex(dst, re, im)  the reverse
+//   M::Half                       a 4-lane type for the remainder of a pass
+// and the 4-lane types also
+//   M::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows.
 //
 // Bit-exactness. The decomposition is the one of fft1764.cpp: 1764 = 4 x 441,
 // 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7, each level a decimation-in-time
 // step with the same twiddle factors, and the 3-, 4- and 7-point kernels
 // below repeat the reference kernels expression by expression. Only the
 // schedule differs: after the first level the four 441-point transforms are
-// independent and identical, so they run side by side, one per lane, and
-// the 4-point stage runs four columns per vector. Every output float is thus
-// the result of the same float operations on the same operands in the same
+// independent and identical, so they run side by side, one per lane (an
+// 8-lane engine also pairs two independent butterflies of one level), and
+// the 4-point stage runs one column per lane. Every output float is thus the
+// result of the same float operations on the same operands in the same
 // order as in the reference, and rounds to the same bits. The filter-bank
 // passes likewise evaluate the reference expressions per element.
 //
-// Each translation unit that includes this file supplies its own lanes type
-// in an unnamed namespace, so every instantiation stays local to that unit:
-// code compiled for a wider instruction set can never be picked by the
-// linker for another unit.
+// Each translation unit that includes this file supplies its own lanes
+// types in an unnamed namespace, so every instantiation stays local to that
+// unit: code compiled for a wider instruction set can never be picked by
+// the linker for another unit.
 
 #include "transform/complex.h"
 #include "transform/fast_transform_plan.h"
@@ -34,10 +38,9 @@ namespace fastcore {
 
 constexpr int fftLength = 1764;
 constexpr int subLength = 441;  // length of each of the four lane transforms
-// Working arrays: the split input (1764 values + padding read by the
-// last group of the 4-point stage) or 441 four-lane complex values.
-constexpr int paddedLength = 1768;
-constexpr int workFloats = 2 * paddedLength;
+// The split input of the forward transform: 1764 values and a padding that
+// the last group of the 4-point stage reads (its results are dropped).
+constexpr int paddedLength = 1776;
 
 template <class V>
 struct CV {
@@ -58,15 +61,16 @@ inline CV<V> rotateByOne(const CV<V>& a, V zero) {
     return {a.re - a.im * zero, a.im + a.re * zero};
 }
 
-template <class L>
-inline CV<typename L::V> loadCV(const float* block, int index) {
-    return {L::load(block + 8 * index), L::load(block + 8 * index + 4)};
+// A complex vector stored as width real parts followed by width imaginary parts.
+template <class M>
+inline CV<typename M::V> loadCV(const float* at) {
+    return {M::load(at), M::load(at + M::width)};
 }
 
-template <class L>
-inline void storeCV(float* block, int index, const CV<typename L::V>& x) {
-    L::store(block + 8 * index, x.re);
-    L::store(block + 8 * index + 4, x.im);
+template <class M>
+inline void storeCV(float* at, const CV<typename M::V>& x) {
+    M::store(at, x.re);
+    M::store(at + M::width, x.im);
 }
 
 // Reference dft3.
@@ -79,6 +83,19 @@ inline void dft3(const CV<V>& x0, const CV<V>& x1, const CV<V>& x2, CV<V>& y0, C
     y0 = {x0.re + sum.re, x0.im + sum.im};
     y1 = {base.re + turn.re, base.im + turn.im};
     y2 = {base.re - turn.re, base.im - turn.im};
+}
+
+// Reference dft4 (first level of the 1764-point transform).
+template <class V>
+inline void dft4(const CV<V>* x, CV<V>* y) {
+    const CV<V> a = {x[0].re + x[2].re, x[0].im + x[2].im};
+    const CV<V> b = {x[1].re + x[3].re, x[1].im + x[3].im};
+    const CV<V> c = {x[0].re - x[2].re, x[0].im - x[2].im};
+    const CV<V> e = {x[1].re - x[3].re, x[1].im - x[3].im};
+    y[0] = {a.re + b.re, a.im + b.im};
+    y[1] = {c.re + e.im, c.im - e.re};
+    y[2] = {a.re - b.re, a.im - b.im};
+    y[3] = {c.re - e.im, c.im + e.re};
 }
 
 // Reference dft7 with roots7 broadcast into wr/wi.
@@ -106,193 +123,209 @@ inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
     }
 }
 
-// First level: 4-point transforms of columns q (inputs q + 441 m), four
-// columns per vector, twiddled by W1764^(p q), then transposed so that
-// column q becomes one four-lane value whose lane p is row p.
-template <class L>
-inline void radix4Stage(const float* inRe, const float* inIm, float* columns, const FastTransformPlan& plan) {
-    using V = typename L::V;
-    const V zero = L::zero();
-    for (int q = 0; q < FastTransformPlan::radix4Columns; q += 4) {
-        CV<V> x[4];
-        for (int m = 0; m < 4; ++m) x[m] = {L::loadu(inRe + q + subLength * m), L::loadu(inIm + q + subLength * m)};
-        const CV<V> a = {x[0].re + x[2].re, x[0].im + x[2].im};
-        const CV<V> b = {x[1].re + x[3].re, x[1].im + x[3].im};
-        const CV<V> c = {x[0].re - x[2].re, x[0].im - x[2].im};
-        const CV<V> e = {x[1].re - x[3].re, x[1].im - x[3].im};
-        CV<V> t0 = rotateByOne(CV<V>{a.re + b.re, a.im + b.im}, zero);
-        CV<V> t1 = rotate(CV<V>{c.re + e.im, c.im - e.re}, L::load(plan.radix4Re[0] + q), L::load(plan.radix4Im[0] + q));
-        CV<V> t2 = rotate(CV<V>{a.re - b.re, a.im - b.im}, L::load(plan.radix4Re[1] + q), L::load(plan.radix4Im[1] + q));
-        CV<V> t3 = rotate(CV<V>{c.re - e.im, c.im + e.re}, L::load(plan.radix4Re[2] + q), L::load(plan.radix4Im[2] + q));
-        L::transpose(t0.re, t1.re, t2.re, t3.re);
-        L::transpose(t0.im, t1.im, t2.im, t3.im);
-        storeCV<L>(columns, q, t0);
-        if (q + 1 < subLength) storeCV<L>(columns, q + 1, t1);
-        if (q + 2 < subLength) storeCV<L>(columns, q + 2, t2);
-        if (q + 3 < subLength) storeCV<L>(columns, q + 3, t3);
-    }
+// The 4-point transforms of the columns q .. q + width - 1 (inputs
+// q + 441 m), one column per lane, twiddled by W1764^(p q): y[p] is row p.
+template <class M>
+inline void radix4Group(const float* inRe, const float* inIm, int q, CV<typename M::V>* y,
+                          const FastTransformPlan& plan) {
+    using V = typename M::V;
+    CV<V> x[4];
+    for (int m = 0; m < 4; ++m) x[m] = {M::loadu(inRe + q + subLength * m), M::loadu(inIm + q + subLength * m)};
+    dft4(x, y);
+    y[0] = rotateByOne(y[0], M::zero());
+    for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4Re[p - 1] + q), M::load(plan.radix4Im[p - 1] + q));
 }
 
-// 441 = 9 x 49, first part: the 9-point transform (itself 3 x 3) of each
-// column q2 (inputs q2 + 49 m), output p2 twiddled by W441^(p2 q2) and
-// stored at p2 * 49 + q2.
-template <class L>
-inline void radix9Stage(const float* in, float* out, const FastTransformPlan& plan) {
-    using V = typename L::V;
-    const V zero = L::zero();
-    const V c = L::set1(plan.dft3Cos);
-    const V s = L::set1(plan.dft3Sin);
-    const V w1r = L::set1(plan.stage9Re[1][1]), w1i = L::set1(plan.stage9Im[1][1]);
-    const V w2r = L::set1(plan.stage9Re[2][1]), w2i = L::set1(plan.stage9Im[2][1]);
-    const V w4r = L::set1(plan.stage9Re[2][2]), w4i = L::set1(plan.stage9Im[2][2]);
-    for (int q2 = 0; q2 < 49; ++q2) {
-        CV<V> x[9];
-        for (int m = 0; m < 9; ++m) x[m] = loadCV<L>(in, q2 + 49 * m);
-        // t[p3 * 3 + q3]: 3-point transform of inputs q3, q3 + 3, q3 + 6, output p3, twiddled by W9^(p3 q3).
-        CV<V> t[9];
-        for (int q3 = 0; q3 < 3; ++q3) dft3(x[q3], x[q3 + 3], x[q3 + 6], t[q3], t[3 + q3], t[6 + q3], c, s);
-        for (int q3 = 0; q3 < 3; ++q3) t[q3] = rotateByOne(t[q3], zero);
-        t[3] = rotateByOne(t[3], zero);
-        t[6] = rotateByOne(t[6], zero);
-        t[4] = rotate(t[4], w1r, w1i);
-        t[5] = rotate(t[5], w2r, w2i);
-        t[7] = rotate(t[7], w2r, w2i);
-        t[8] = rotate(t[8], w4r, w4i);
-        CV<V> y[9];  // y[p3 + 3 r3]
-        for (int p3 = 0; p3 < 3; ++p3) dft3(t[3 * p3], t[3 * p3 + 1], t[3 * p3 + 2], y[p3], y[p3 + 3], y[p3 + 6], c, s);
-        for (int p2 = 0; p2 < 9; ++p2) {
-            const CV<V> z = (p2 == 0 || q2 == 0)
-                                ? rotateByOne(y[p2], zero)
-                                : rotate(y[p2], L::set1(plan.stage441Re[q2][p2]), L::set1(plan.stage441Im[q2][p2]));
-            storeCV<L>(out, p2 * 49 + q2, z);
+// The 9-point transform (3 x 3) of x[0..8], result in natural order.
+template <class V>
+inline void dft9(const CV<V>* x, CV<V>* y, V c, V s, V zero, const V* w9r, const V* w9i) {
+    // t[p3 * 3 + q3]: output p3 of the 3-point transform of inputs q3, q3 + 3, q3 + 6, twiddled by W9^(p3 q3).
+    CV<V> t[9];
+    for (int q3 = 0; q3 < 3; ++q3) dft3(x[q3], x[q3 + 3], x[q3 + 6], t[q3], t[3 + q3], t[6 + q3], c, s);
+    for (int q3 = 0; q3 < 3; ++q3) t[q3] = rotateByOne(t[q3], zero);
+    t[3] = rotateByOne(t[3], zero);
+    t[6] = rotateByOne(t[6], zero);
+    t[4] = rotate(t[4], w9r[1], w9i[1]);
+    t[5] = rotate(t[5], w9r[2], w9i[2]);
+    t[7] = rotate(t[7], w9r[2], w9i[2]);
+    t[8] = rotate(t[8], w9r[4], w9i[4]);
+    for (int p3 = 0; p3 < 3; ++p3) dft3(t[3 * p3], t[3 * p3 + 1], t[3 * p3 + 2], y[p3], y[p3 + 3], y[p3 + 6], c, s);
+}
+
+// Constants of the 3-, 7- and 9-point kernels, broadcast once per call.
+template <class M>
+struct KernelConstants {
+    using V = typename M::V;
+    V zero, c3, s3;
+    V w7r[7], w7i[7];
+    V w9r[5], w9i[5];  // W9^1, W9^2 and W9^4 at their exponents
+
+    explicit KernelConstants(const FastTransformPlan& plan) {
+        zero = M::zero();
+        c3 = M::set1(plan.dft3Cos);
+        s3 = M::set1(plan.dft3Sin);
+        for (int k = 0; k < 7; ++k) {
+            w7r[k] = M::set1(plan.dft7Re[k]);
+            w7i[k] = M::set1(plan.dft7Im[k]);
+        }
+        for (int e = 0; e < 5; ++e) w9r[e] = w9i[e] = zero;
+        const int q[3] = {1, 2, 2}, p[3] = {1, 1, 2};  // stage9[q][p] = W9^(p q)
+        for (int i = 0; i < 3; ++i) {
+            w9r[p[i] * q[i]] = M::set1(plan.stage9Re[q[i]][p[i]]);
+            w9i[p[i] * q[i]] = M::set1(plan.stage9Im[q[i]][p[i]]);
         }
     }
-}
-
-// 441 = 9 x 49, second part: the 49-point transform (itself 7 x 7) of each
-// row p2; its output j is output p2 + 9 j of the 441-point transform, whose
-// lane p in turn is output p + 4 (p2 + 9 j) of the 1764-point transform.
-// emit(k, value) receives 1764-point outputs 4k .. 4k + 3.
-template <class L, class Emit>
-inline void radix49Stage(const float* in, const FastTransformPlan& plan, Emit& emit) {
-    using V = typename L::V;
-    const V zero = L::zero();
-    V wr[7];
-    V wi[7];
-    for (int k = 0; k < 7; ++k) {
-        wr[k] = L::set1(plan.dft7Re[k]);
-        wi[k] = L::set1(plan.dft7Im[k]);
-    }
-    for (int p2 = 0; p2 < 9; ++p2) {
-        const float* row = in + 8 * 49 * p2;
-        CV<V> t[49];  // t[p4 * 7 + q4]
-        for (int q4 = 0; q4 < 7; ++q4) {
-            CV<V> x[7];
-            CV<V> y[7];
-            for (int m = 0; m < 7; ++m) x[m] = loadCV<L>(row, q4 + 7 * m);
-            dft7(x, y, wr, wi, zero);
-            for (int p4 = 0; p4 < 7; ++p4) {
-                t[p4 * 7 + q4] = (p4 == 0 || q4 == 0)
-                                     ? rotateByOne(y[p4], zero)
-                                     : rotate(y[p4], L::set1(plan.stage49Re[q4][p4]), L::set1(plan.stage49Im[q4][p4]));
-            }
-        }
-        for (int p4 = 0; p4 < 7; ++p4) {
-            CV<V> y[7];
-            dft7(t + 7 * p4, y, wr, wi, zero);
-            for (int r4 = 0; r4 < 7; ++r4) emit(p2 + 9 * (p4 + 7 * r4), y[r4]);
-        }
-    }
-}
-
-// The forward 1764-point transform of the split input in inRe/inIm
-// (paddedLength floats each, the padding defined); work must hold
-// workFloats floats and may be the input's own storage.
-template <class L, class Emit>
-inline void forward1764(const float* inRe, const float* inIm, float* work, Emit& emit, const FastTransformPlan& plan) {
-    alignas(64) float columns[workFloats];
-    radix4Stage<L>(inRe, inIm, columns, plan);
-    radix9Stage<L>(columns, work, plan);
-    radix49Stage<L>(work, plan, emit);
-}
-
-template <class L>
-inline void clearPadding(float* re, float* im) {
-    for (int n = fftLength; n < paddedLength; ++n) {
-        re[n] = 0.0f;
-        im[n] = 0.0f;
-    }
-}
-
-template <class L>
-struct StoreNatural {
-    Complex* dst;
-    void operator()(int k, const CV<typename L::V>& y) const { L::storeComplex(dst + 4 * k, y.re, y.im); }
 };
 
+// The 49-point transform (7 x 7) of one row of vectors x(j), j = 0..48,
+// at row + j * stride floats; out(j, value) takes output j.
+template <class M, class Out>
+inline void dft49Row(const float* row, int stride, const KernelConstants<M>& k, const FastTransformPlan& plan,
+                     Out& out) {
+    using V = typename M::V;
+    CV<V> t[49];  // t[p4 * 7 + q4]
+    for (int q4 = 0; q4 < 7; ++q4) {
+        CV<V> x[7];
+        CV<V> y[7];
+        for (int m = 0; m < 7; ++m) x[m] = loadCV<M>(row + (q4 + 7 * m) * stride);
+        dft7(x, y, k.w7r, k.w7i, k.zero);
+        for (int p4 = 0; p4 < 7; ++p4) {
+            t[p4 * 7 + q4] = (p4 == 0 || q4 == 0)
+                                 ? rotateByOne(y[p4], k.zero)
+                                 : rotate(y[p4], M::set1(plan.stage49Re[q4][p4]), M::set1(plan.stage49Im[q4][p4]));
+        }
+    }
+    for (int p4 = 0; p4 < 7; ++p4) {
+        CV<V> y[7];
+        dft7(t + 7 * p4, y, k.w7r, k.w7i, k.zero);
+        for (int r4 = 0; r4 < 7; ++r4) out(p4 + 7 * r4, y[r4]);
+    }
+}
+
+// The forward transform on 4 lanes: after the 4-point level, lane p of
+// every vector belongs to the 441-point transform of row p.
+//   columns: 441 four-lane values, column q of the 4-point level;
+//   rows:    the same after the 9-point level, index p2 * 49 + q2.
+// The 441-point output p2 + 9 j of row p is 1764-point output p + 4 (p2 + 9 j),
+// so each emitted vector is four consecutive outputs.
 template <class L>
+struct QuadEngine {
+    using V = typename L::V;
+    static constexpr int workFloats = 2 * paddedLength;  // also holds 441 vectors of 8 floats
+
+    template <class Emit>
+    static void run(const float* inRe, const float* inIm, float* work, Emit& emit, const FastTransformPlan& plan) {
+        alignas(64) float columns[441 * 8];
+        for (int q = 0; q < subLength; q += 4) {
+            CV<V> y[4];
+            radix4Group<L>(inRe, inIm, q, y, plan);
+            L::transpose(y[0].re, y[1].re, y[2].re, y[3].re);
+            L::transpose(y[0].im, y[1].im, y[2].im, y[3].im);
+            for (int l = 0; l < 4 && q + l < subLength; ++l) storeCV<L>(columns + 8 * (q + l), y[l]);
+        }
+        const KernelConstants<L> k(plan);
+        float* rows = work;  // the input is no longer needed
+        for (int q2 = 0; q2 < 49; ++q2) {
+            CV<V> x[9];
+            CV<V> y[9];
+            for (int m = 0; m < 9; ++m) x[m] = loadCV<L>(columns + 8 * (q2 + 49 * m));
+            dft9(x, y, k.c3, k.s3, k.zero, k.w9r, k.w9i);
+            for (int p2 = 0; p2 < 9; ++p2) {
+                const CV<V> z = (p2 == 0 || q2 == 0)
+                                    ? rotateByOne(y[p2], k.zero)
+                                    : rotate(y[p2], L::set1(plan.stage441Re[q2][p2]), L::set1(plan.stage441Im[q2][p2]));
+                storeCV<L>(rows + 8 * (p2 * 49 + q2), z);
+            }
+        }
+        for (int p2 = 0; p2 < 9; ++p2) {
+            auto out = [&](int j, const CV<V>& y) { emit.template put<L>(p2 + 9 * j, y); };
+            dft49Row<L>(rows + 8 * 49 * p2, 8, k, plan, out);
+        }
+    }
+};
+
+// Runs body(lanes, n) over n = begin, begin + width, ... < end with the
+// full-width lanes type, and over any remainder with its 4-lane half.
+template <class L, class Body>
+inline void forGroups(int begin, int end, Body&& body) {
+    int n = begin;
+    for (; n + L::width <= end; n += L::width) body(L{}, n);
+    for (; n + 4 <= end; n += 4) body(typename L::Half{}, n);
+}
+
+template <class Engine>
+struct WorkArea {
+    alignas(64) float work[Engine::workFloats > 2 * paddedLength ? Engine::workFloats : 2 * paddedLength];
+    float* re() { return work; }
+    float* im() { return work + paddedLength; }
+    void clearPadding() {
+        for (int n = fftLength; n < paddedLength; ++n) {
+            work[n] = 0.0f;
+            work[paddedLength + n] = 0.0f;
+        }
+    }
+};
+
+// Outputs 4k .. 4k + width - 1 stored as they are.
+struct StoreNatural {
+    Complex* dst;
+    template <class M>
+    void put(int k, const CV<typename M::V>& y) {
+        M::storeComplex(dst + 4 * k, y.re, y.im);
+    }
+};
+
+template <class L, class Engine>
 void fft(const Complex* src, Complex* dst) {
     const FastTransformPlan& plan = fastTransformPlan();
-    alignas(64) float work[workFloats];
-    float* re = work;
-    float* im = work + paddedLength;
-    for (int n = 0; n < fftLength; n += 4) {
-        typename L::V xr, xi;
-        L::loadComplex(src + n, xr, xi);
-        L::store(re + n, xr);
-        L::store(im + n, xi);
-    }
-    clearPadding<L>(re, im);
-    StoreNatural<L> emit{dst};
-    forward1764<L>(re, im, work, emit, plan);
+    WorkArea<Engine> area;
+    float* re = area.re();
+    float* im = area.im();
+    forGroups<L>(0, fftLength, [&](auto lanes, int n) {
+        using M = decltype(lanes);
+        typename M::V xr, xi;
+        M::loadComplex(src + n, xr, xi);
+        M::store(re + n, xr);
+        M::store(im + n, xi);
+    });
+    area.clearPadding();
+    StoreNatural emit{dst};
+    Engine::run(re, im, area.work, emit, plan);
 }
 
 // The input at index (1764 - m) mod 1764, times the float 1/1764, becomes
-// input m of the forward transform. Values are written in reversed groups
-// of four at m = 1761 - n .. 1764 - n; index 1764 collects m = 0.
-template <class L>
-inline void storeReversedScaled(float* re, float* im, int n, typename L::V xr, typename L::V xi) {
-    const typename L::V scale = L::set1(1.0f / 1764.0f);
-    L::storeu(re + 1761 - n, L::reverse(xr * scale));
-    L::storeu(im + 1761 - n, L::reverse(xi * scale));
+// input m of the forward transform: values n .. n + width - 1 go reversed to
+// m = 1764 - n - (width - 1) .. 1764 - n, and index 1764 collects m = 0.
+template <class M>
+inline void storeReversedScaled(float* re, float* im, int n, typename M::V xr, typename M::V xi) {
+    const typename M::V scale = M::set1(1.0f / 1764.0f);
+    M::storeu(re + fftLength - n - (M::width - 1), M::reverse(xr * scale));
+    M::storeu(im + fftLength - n - (M::width - 1), M::reverse(xi * scale));
 }
 
-template <class L>
-inline void finishReversed(float* re, float* im) {
-    re[0] = re[fftLength];
-    im[0] = im[fftLength];
-    clearPadding<L>(re, im);
+template <class Engine>
+inline void finishReversed(WorkArea<Engine>& area) {
+    area.re()[0] = area.re()[fftLength];
+    area.im()[0] = area.im()[fftLength];
+    area.clearPadding();
 }
 
-template <class L>
+template <class L, class Engine>
 void inverseFft(const Complex* src, Complex* dst) {
     const FastTransformPlan& plan = fastTransformPlan();
-    alignas(64) float work[workFloats];
-    float* re = work;
-    float* im = work + paddedLength;
-    for (int n = 0; n < fftLength; n += 4) {
-        typename L::V xr, xi;
-        L::loadComplex(src + n, xr, xi);
-        storeReversedScaled<L>(re, im, n, xr, xi);
-    }
-    finishReversed<L>(re, im);
-    StoreNatural<L> emit{dst};
-    forward1764<L>(re, im, work, emit, plan);
+    WorkArea<Engine> area;
+    float* re = area.re();
+    float* im = area.im();
+    forGroups<L>(0, fftLength, [&](auto lanes, int n) {
+        using M = decltype(lanes);
+        typename M::V xr, xi;
+        M::loadComplex(src + n, xr, xi);
+        storeReversedScaled<M>(re, im, n, xr, xi);
+    });
+    finishReversed(area);
+    StoreNatural emit{dst};
+    Engine::run(re, im, area.work, emit, plan);
 }
-
-// Analysis: z[k] * invRoots7056[2k + 1], kept split for the separation.
-template <class L>
-struct StoreAnalysisSpectrum {
-    float* zRe;
-    float* zIm;
-    const FastTransformPlan& plan;
-    void operator()(int k, const CV<typename L::V>& y) const {
-        const int n = 4 * k;
-        const CV<typename L::V> z = rotate(y, L::load(plan.analysisPostRe + n), L::load(plan.analysisPostIm + n));
-        L::store(zRe + n, z.re);
-        L::store(zIm + n, z.im);
-    }
-};
 
 // complexProduct for the few bins handled one at a time.
 template <class L>
@@ -300,46 +333,61 @@ inline Complex productOf(Complex a, float wr, float wi) {
     return {a.re * wr - a.im * wi, a.im * wr + a.re * wi};
 }
 
-template <class L>
-void analyze(const Complex* frame, Complex* left, Complex* right) {
-    using V = typename L::V;
-    const FastTransformPlan& plan = fastTransformPlan();
-    alignas(64) float work[workFloats];
-    float* re = work;
-    float* im = work + paddedLength;
-    // Window, rotate by invRoots3528[n], then the inverse transform's reversal and scale.
-    for (int n = 0; n < fftLength; n += 4) {
-        V fr, fi;
-        L::loadComplex(frame + n, fr, fi);
-        const V w = L::load(plan.window + n);
-        const CV<V> windowed = {fr * w, fi * w};
-        const CV<V> y = rotate(windowed, L::load(plan.analysisPreRe + n), L::load(plan.analysisPreIm + n));
-        storeReversedScaled<L>(re, im, n, y.re, y.im);
+// Analysis: z[n] * invRoots7056[2n + 1], kept split for the separation.
+struct StoreAnalysisSpectrum {
+    float* zRe;
+    float* zIm;
+    const FastTransformPlan& plan;
+    template <class M>
+    void put(int k, const CV<typename M::V>& y) {
+        const int n = 4 * k;
+        const CV<typename M::V> z = rotate(y, M::load(plan.analysisPostRe + n), M::load(plan.analysisPostIm + n));
+        M::store(zRe + n, z.re);
+        M::store(zIm + n, z.im);
     }
-    finishReversed<L>(re, im);
+};
 
-    alignas(64) float spectrum[workFloats];
+template <class L, class Engine>
+void analyze(const Complex* frame, Complex* left, Complex* right) {
+    const FastTransformPlan& plan = fastTransformPlan();
+    WorkArea<Engine> area;
+    float* re = area.re();
+    float* im = area.im();
+    // Window, rotate by invRoots3528[n], then the inverse transform's reversal and scale.
+    forGroups<L>(0, fftLength, [&](auto lanes, int n) {
+        using M = decltype(lanes);
+        using V = typename M::V;
+        V fr, fi;
+        M::loadComplex(frame + n, fr, fi);
+        const V w = M::load(plan.window + n);
+        const CV<V> windowed = {fr * w, fi * w};
+        const CV<V> y = rotate(windowed, M::load(plan.analysisPreRe + n), M::load(plan.analysisPreIm + n));
+        storeReversedScaled<M>(re, im, n, y.re, y.im);
+    });
+    finishReversed(area);
+
+    alignas(64) float spectrum[2 * paddedLength];
     float* zRe = spectrum;
     float* zIm = spectrum + paddedLength;
-    StoreAnalysisSpectrum<L> emit{zRe, zIm, plan};
-    forward1764<L>(re, im, work, emit, plan);
+    StoreAnalysisSpectrum emit{zRe, zIm, plan};
+    Engine::run(re, im, area.work, emit, plan);
 
     // Separation of the pair (k, 1763 - k) and the rotation by e^(-i pi (2k+1)/4).
-    const V half = L::set1(0.5f);
-    const V turnRe = L::load(plan.analysisTurnRe);
-    const V turnIm = L::load(plan.analysisTurnIm);
-    int k = 0;
-    for (; k + 4 <= 880; k += 4) {
-        const CV<V> p = {L::load(zRe + k), L::load(zIm + k)};
-        const CV<V> q = {L::reverse(L::load(zRe + 1760 - k)), L::reverse(L::load(zIm + 1760 - k))};
+    forGroups<L>(0, 880, [&](auto lanes, int k) {
+        using M = decltype(lanes);
+        using V = typename M::V;
+        const V half = M::set1(0.5f);
+        const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
+        const CV<V> p = {M::load(zRe + k), M::load(zIm + k)};
+        const CV<V> q = {M::reverse(M::loadu(zRe + mirror)), M::reverse(M::loadu(zIm + mirror))};
         const CV<V> first = {half * (p.im + q.im), half * (q.re - p.re)};
         const CV<V> second = {half * (-p.re - q.re), half * (q.im - p.im)};
-        const CV<V> l = rotate(first, turnRe, turnIm);
-        const CV<V> r = rotate(second, turnRe, turnIm);
-        L::storeComplex(left + k, l.re, l.im);
-        L::storeComplex(right + k, r.re, r.im);
-    }
-    for (; k < 882; ++k) {
+        const CV<V> l = rotate(first, M::load(plan.analysisTurnRe), M::load(plan.analysisTurnIm));
+        const CV<V> r = rotate(second, M::load(plan.analysisTurnRe), M::load(plan.analysisTurnIm));
+        M::storeComplex(left + k, l.re, l.im);
+        M::storeComplex(right + k, r.re, r.im);
+    });
+    for (int k = 880; k < 882; ++k) {
         const Complex p = {zRe[k], zIm[k]};
         const Complex q = {zRe[1763 - k], zIm[1763 - k]};
         const Complex first = {0.5f * (p.im + q.im), 0.5f * (q.re - p.re)};
@@ -350,48 +398,46 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
 }
 
 // Synthesis: t = Y[n] * roots3528[n], then the window.
-template <class L>
 struct StoreWindowed {
     Complex* out;
     const FastTransformPlan& plan;
-    void operator()(int k, const CV<typename L::V>& y) const {
+    template <class M>
+    void put(int k, const CV<typename M::V>& y) {
         const int n = 4 * k;
-        const CV<typename L::V> t = rotate(y, L::load(plan.synthesisPostRe + n), L::load(plan.synthesisPostIm + n));
-        const typename L::V w = L::load(plan.window + n);
-        L::storeComplex(out + n, t.re * w, t.im * w);
+        const CV<typename M::V> t = rotate(y, M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
+        const typename M::V w = M::load(plan.window + n);
+        M::storeComplex(out + n, t.re * w, t.im * w);
     }
 };
 
-template <class L>
+template <class L, class Engine>
 void synthesize(const Complex* left, const Complex* right, Complex* out) {
-    using V = typename L::V;
     const FastTransformPlan& plan = fastTransformPlan();
-    alignas(64) float work[workFloats];
-    float* re = work;
-    float* im = work + paddedLength;
+    WorkArea<Engine> area;
+    float* re = area.re();
+    float* im = area.im();
     // Rotate both bins by e^(+i pi (2k+1)/4), merge into the pair (k, 1763 - k),
     // then rotate each by roots7056[2n + 1].
-    const V turnRe = L::load(plan.synthesisTurnRe);
-    const V turnIm = L::load(plan.synthesisTurnIm);
-    int k = 0;
-    for (; k + 4 <= 880; k += 4) {
+    forGroups<L>(0, 880, [&](auto lanes, int k) {
+        using M = decltype(lanes);
+        using V = typename M::V;
         CV<V> l, r;
-        L::loadComplex(left + k, l.re, l.im);
-        L::loadComplex(right + k, r.re, r.im);
-        const CV<V> a = rotate(l, turnRe, turnIm);
-        const CV<V> b = rotate(r, turnRe, turnIm);
+        M::loadComplex(left + k, l.re, l.im);
+        M::loadComplex(right + k, r.re, r.im);
+        const CV<V> a = rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
+        const CV<V> b = rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
         const CV<V> p = {-b.re - a.im, a.re - b.im};
         const CV<V> q = {a.im - b.re, a.re + b.im};
-        const CV<V> zp = rotate(p, L::load(plan.synthesisPreRe + k), L::load(plan.synthesisPreIm + k));
-        const int n = 1760 - k;  // q holds indices 1763 - k .. 1760 - k
-        const CV<V> zq = rotate(CV<V>{L::reverse(q.re), L::reverse(q.im)}, L::load(plan.synthesisPreRe + n),
-                                L::load(plan.synthesisPreIm + n));
-        L::store(re + k, zp.re);
-        L::store(im + k, zp.im);
-        L::store(re + n, zq.re);
-        L::store(im + n, zq.im);
-    }
-    for (; k < 882; ++k) {
+        const CV<V> zp = rotate(p, M::load(plan.synthesisPreRe + k), M::load(plan.synthesisPreIm + k));
+        const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
+        const CV<V> zq = rotate(CV<V>{M::reverse(q.re), M::reverse(q.im)}, M::loadu(plan.synthesisPreRe + mirror),
+                                M::loadu(plan.synthesisPreIm + mirror));
+        M::store(re + k, zp.re);
+        M::store(im + k, zp.im);
+        M::storeu(re + mirror, zq.re);
+        M::storeu(im + mirror, zq.im);
+    });
+    for (int k = 880; k < 882; ++k) {
         const Complex a = productOf<L>(left[k], plan.synthesisTurnRe[k % 4], plan.synthesisTurnIm[k % 4]);
         const Complex b = productOf<L>(right[k], plan.synthesisTurnRe[k % 4], plan.synthesisTurnIm[k % 4]);
         const Complex p = productOf<L>({-b.re - a.im, a.re - b.im}, plan.synthesisPreRe[k], plan.synthesisPreIm[k]);
@@ -402,9 +448,9 @@ void synthesize(const Complex* left, const Complex* right, Complex* out) {
         re[n] = q.re;
         im[n] = q.im;
     }
-    clearPadding<L>(re, im);
-    StoreWindowed<L> emit{out, plan};
-    forward1764<L>(re, im, work, emit, plan);
+    area.clearPadding();
+    StoreWindowed emit{out, plan};
+    Engine::run(re, im, area.work, emit, plan);
 }
 
 }  // namespace fastcore

@@ -12,8 +12,8 @@ struct FastTransformPlan {
     FastTransformPlan();
 
     // 1764 = 4 x 441, first level: factor W1764^(p q) for row p = 1..3 and
-    // column q = 0..440; columns 441..443 pad the last group of four and are 1.
-    static constexpr int radix4Columns = 444;
+    // column q = 0..440; columns 441..447 pad the last group of 4 or 8 and are 1.
+    static constexpr int radix4Columns = 448;
     alignas(64) float radix4Re[3][radix4Columns];
     alignas(64) float radix4Im[3][radix4Columns];
 

@@ -34,6 +34,8 @@ inline Quad operator-(const Quad& a) {
 
 struct PortableLanes {
     using V = Quad;
+    using Half = PortableLanes;
+    static constexpr int width = 4;
     static V load(const float* p) { return loadu(p); }
     static V loadu(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
     static void store(float* p, const V& v) { storeu(p, v); }
@@ -65,10 +67,10 @@ struct PortableLanes {
 };
 
 const FastTransformKernels portableKernels = {
-    fastcore::fft<PortableLanes>,
-    fastcore::inverseFft<PortableLanes>,
-    fastcore::analyze<PortableLanes>,
-    fastcore::synthesize<PortableLanes>,
+    fastcore::fft<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
+    fastcore::inverseFft<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
+    fastcore::analyze<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
+    fastcore::synthesize<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
 };
 
 }  // namespace

@@ -23,6 +23,8 @@ inline Sse operator-(Sse a) { return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))}; }
 
 struct SseLanes {
     using V = Sse;
+    using Half = SseLanes;
+    static constexpr int width = 4;
     static V load(const float* p) { return {_mm_load_ps(p)}; }
     static V loadu(const float* p) { return {_mm_loadu_ps(p)}; }
     static void store(float* p, V v) { _mm_store_ps(p, v.v); }
@@ -44,10 +46,10 @@ struct SseLanes {
 };
 
 const FastTransformKernels sse2Kernels = {
-    fastcore::fft<SseLanes>,
-    fastcore::inverseFft<SseLanes>,
-    fastcore::analyze<SseLanes>,
-    fastcore::synthesize<SseLanes>,
+    fastcore::fft<SseLanes, fastcore::QuadEngine<SseLanes>>,
+    fastcore::inverseFft<SseLanes, fastcore::QuadEngine<SseLanes>>,
+    fastcore::analyze<SseLanes, fastcore::QuadEngine<SseLanes>>,
+    fastcore::synthesize<SseLanes, fastcore::QuadEngine<SseLanes>>,
 };
 
 }  // namespace
