@@ -2,6 +2,8 @@
 // reference path and fast path (each instruction-set variant) side by side.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "transform/fft1764.h"
 #include "transform/filter_bank.h"
 #include "transform/frame_sizes.h"
+#include "transform/homosoundwork1764.h"
 #include "transform/simd_level.h"
 #include "transform/transform_tables.h"
 
@@ -139,5 +142,58 @@ const bool fastVariantsRegistered = [] {
     }
     return true;
 }();
+
+// The frame steps around the transforms, with a codec that codes nothing:
+// encode = pushSamples + analyzeAndEncode, decode = decodeAndSynthesize +
+// popSamples, on the reference path (arg 0) and the fast path (arg 1).
+class NullCodec : public homosoundwork1764 {
+public:
+    std::vector<Complex> spectrum = noise(blockLength, 5);
+    void encodeFrame(Complex* left, Complex*, da_BinWriter&) override { benchmark::DoNotOptimize(left); }
+    void decodeFrame(da_BinReader&, Complex* left, Complex* right) override {
+        std::copy(spectrum.begin(), spectrum.end(), left);
+        std::copy(spectrum.begin(), spectrum.end(), right);
+    }
+    int roundTripFrame(Complex*, Complex*) override { return 0; }
+};
+
+TransformPath pathOf(const benchmark::State& state) {
+    return state.range(0) == 0 ? TransformPath::reference : TransformPath::fast;
+}
+
+void BM_EncodeStep(benchmark::State& state) {
+    initTransformTables();
+    selectSimdLevel(bestSimdLevel());
+    homosoundwork1764::setTransformPath(pathOf(state));
+    NullCodec codec;
+    std::vector<int16_t> block(blockSamples);
+    std::mt19937 rng(6);
+    for (auto& s : block) s = static_cast<int16_t>(rng());
+    uint8_t packet[8];
+    for (auto _ : state) {
+        da_BinWriter writer(packet, sizeof packet);
+        codec.pushSamples(block.data());
+        codec.analyzeAndEncode(writer);
+    }
+    homosoundwork1764::setTransformPath(TransformPath::fast);
+}
+BENCHMARK(BM_EncodeStep)->Arg(0)->Arg(1);
+
+void BM_DecodeStep(benchmark::State& state) {
+    initTransformTables();
+    selectSimdLevel(bestSimdLevel());
+    homosoundwork1764::setTransformPath(pathOf(state));
+    NullCodec codec;
+    std::vector<int16_t> block(blockSamples);
+    uint8_t packet[8] = {};
+    for (auto _ : state) {
+        da_BinReader reader(packet, sizeof packet);
+        codec.decodeAndSynthesize(reader);
+        codec.popSamples(block.data());
+        benchmark::DoNotOptimize(block.data());
+    }
+    homosoundwork1764::setTransformPath(TransformPath::fast);
+}
+BENCHMARK(BM_DecodeStep)->Arg(0)->Arg(1);
 
 }  // namespace
