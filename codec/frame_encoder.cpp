@@ -14,6 +14,7 @@
 #include "bits/bin_writer.h"
 #include "codec/band_edges.h"
 #include "codec/elb1764.h"
+#include "codec/finite_check.h"
 #include "codec/level_scale.h"
 #include "codec/parameter_limits.h"
 #include "codec/tone_selection.h"
@@ -88,6 +89,7 @@ void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
 
     // 4. Frame gain; x becomes relative to it.
     const int gainCode = normalizeGain(x, std::max(p.noiseBins, p.toneBins));
+    Q58_ASSERT_FINITE(x, blockLength);
 
     // 5. Tones, removed from x.
     extractTones(x, encoderToneCodes, encoderToneBins);
@@ -112,8 +114,8 @@ void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
 
 int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
     const int steps = tuning.phaseSearchSteps;  // K: trial angles over half a turn
-    const int grid = 2 * steps;                 // M: fine steps per turn
-    if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no grid to search on
+    if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no usable grid to search on
+    const int grid = 2 * steps;  // M: fine steps per turn
 
     // 1. Band energy: sum of both channels' magnitudes.
     float energy = 0.0f;
