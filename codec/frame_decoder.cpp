@@ -7,6 +7,7 @@
 
 #include "codec/band_edges.h"
 #include "codec/elb1764.h"
+#include "codec/finite_check.h"
 #include "codec/level_scale.h"
 
 namespace {
@@ -156,4 +157,6 @@ void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
         const int end = bandEdge(i + 1, p.phaseBands, p.phaseBins);
         rotateBandPhase(left + start, right + start, end - start, decodedPhaseCodes[i]);
     }
+    Q58_ASSERT_FINITE(left, blockLength);
+    Q58_ASSERT_FINITE(right, blockLength);
 }

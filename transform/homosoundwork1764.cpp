@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "codec/finite_check.h"
 #include "transform/fast_filter_bank.h"
 #include "transform/filter_bank.h"
 
@@ -55,6 +56,8 @@ bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
     } else {
         analyzeFrame(inputWindow, left, right);
     }
+    Q58_ASSERT_FINITE(left, blockLength);
+    Q58_ASSERT_FINITE(right, blockLength);
     encodeFrame(left, right, writer);
     return true;
 }
@@ -77,6 +80,7 @@ bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
         overlapBuffer[n].re = overlapBuffer[n].re + windowed[n].re;
         overlapBuffer[n].im = overlapBuffer[n].im + windowed[n].im;
     }
+    Q58_ASSERT_FINITE(overlapBuffer, windowLength);
     return true;
 }
 

@@ -1,0 +1,84 @@
+// Arbitrary bytes as a .q58 file through the whole decode job: header and
+// parameter checks, the packet window, frame decoding, synthesis and the
+// WAV output. Besides the sanitizers' checks, the job's outcome must agree
+// with what it left behind:
+// - skipped (no magic) creates no output;
+// - a rejected header creates no output;
+// - otherwise the output is a complete WAV file of whole blocks, and a job
+//   that reports success decoded every frame the header promised.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver/conversion_jobs.h"
+#include "formats/container_format.h"
+#include "fuzz_support.h"
+#include "transform/frame_sizes.h"
+
+namespace {
+
+// Frames one input may decode: keeps every run in the milliseconds whatever
+// frame count the header claims.
+constexpr uint64_t maxFrames = 6;
+
+struct Paths {
+    std::string input;
+    std::string output;
+};
+
+const Paths& paths()
+{
+    static const Paths p = [] {
+        const std::string dir = fuzz::scratchDirectory();
+        return Paths{dir + "/input.q58", dir + "/input.q58.wav"};
+    }();
+    return p;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::quietConsole();
+    fuzz::initConverter();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const Paths& p = paths();
+    std::remove(p.output.c_str());
+    fuzz::writeFile(p.input, data, size);
+
+    const JobOutcome outcome = decodeFileWithLimit(p.input, p.output, maxFrames * blockBytes);
+
+    const bool hasMagic = size >= 4 && std::memcmp(data, containerMagic, 4) == 0;
+    if (!hasMagic) {
+        FUZZ_CHECK(outcome == JobOutcome::skipped);
+        FUZZ_CHECK(!fuzz::fileExists(p.output));
+        return 0;
+    }
+    FUZZ_CHECK(outcome != JobOutcome::skipped);
+    if (!fuzz::fileExists(p.output)) {
+        // Only a header the job refused leaves no output.
+        FUZZ_CHECK(outcome == JobOutcome::failed);
+        return 0;
+    }
+    const uint64_t dataBytes = fuzz::checkDecodedWave(p.output);
+    FUZZ_CHECK(dataBytes <= maxFrames * blockBytes);
+
+    ContainerHeader header{};
+    FUZZ_CHECK(size >= static_cast<size_t>(containerHeaderSize) && decodeContainerHeader(data, header));
+    const uint64_t promised = header.frameCount > 0 ? static_cast<uint64_t>(header.frameCount) : 0;
+    if (outcome == JobOutcome::converted) {
+        // Success means every promised frame is in the file: nothing lost silently.
+        FUZZ_CHECK(dataBytes == promised * blockBytes);
+    } else {
+        FUZZ_CHECK(dataBytes < promised * blockBytes);
+    }
+    // Each frame takes at least one byte of the file.
+    FUZZ_CHECK(dataBytes / blockBytes <= size - containerHeaderSize);
+    return 0;
+}
