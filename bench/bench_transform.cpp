@@ -131,6 +131,33 @@ void BM_FastSynthesizeFrame(benchmark::State& state, SimdLevel level) {
     }
 }
 
+// Synthesis plus overlap-add: a windowed frame added afterwards (as the
+// reference path does) against the fused form the fast path uses.
+void BM_FastSynthesisOverlapAdd(benchmark::State& state) {
+    selectSimdLevel(bestSimdLevel());
+    initTransformTables();
+    const std::vector<Complex> frame = noise(windowLength, 3);
+    std::vector<Complex> left(blockLength), right(blockLength), windowed(windowLength);
+    std::vector<Complex> accumulator(windowLength, Complex{0.0f, 0.0f});
+    analyzeFrame(frame.data(), left.data(), right.data());
+    const bool fused = state.range(0) == 1;
+    for (auto _ : state) {
+        if (fused) {
+            fastSynthesizeFrameAdd(left.data(), right.data(), accumulator.data());
+        } else {
+            fastSynthesizeFrame(left.data(), right.data(), windowed.data());
+            for (int n = 0; n < windowLength; ++n) {
+                accumulator[n].re = accumulator[n].re + windowed[n].re;
+                accumulator[n].im = accumulator[n].im + windowed[n].im;
+            }
+        }
+        benchmark::DoNotOptimize(accumulator.data());
+        benchmark::ClobberMemory();
+        if (accumulator[0].re > 1e30f) std::fill(accumulator.begin(), accumulator.end(), Complex{0.0f, 0.0f});
+    }
+}
+BENCHMARK(BM_FastSynthesisOverlapAdd)->ArgName("fused")->Arg(0)->Arg(1);
+
 // Names such as BM_FastFft1764/sse2, registered for every variant.
 const bool fastVariantsRegistered = [] {
     for (SimdLevel level : {SimdLevel::portable, SimdLevel::sse2, SimdLevel::avx2}) {

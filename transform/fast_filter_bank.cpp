@@ -9,3 +9,7 @@ void fastAnalyzeFrame(const Complex* frame, Complex* left, Complex* right) {
 void fastSynthesizeFrame(const Complex* left, const Complex* right, Complex* out) {
     activeTransformKernels().synthesize(left, right, out);
 }
+
+void fastSynthesizeFrameAdd(const Complex* left, const Complex* right, Complex* accumulator) {
+    activeTransformKernels().synthesizeAdd(left, right, accumulator);
+}

@@ -228,6 +228,7 @@ const FastTransformKernels avx2Kernels = {
     fastcore::inverseFft<OctetLanes, OctetEngine>,
     fastcore::analyze<OctetLanes, OctetEngine>,
     fastcore::synthesize<OctetLanes, OctetEngine>,
+    fastcore::synthesizeAdd<OctetLanes, OctetEngine>,
 };
 
 }  // namespace

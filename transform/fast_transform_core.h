@@ -410,8 +410,24 @@ struct StoreWindowed {
     }
 };
 
-template <class L, class Engine>
-void synthesize(const Complex* left, const Complex* right, Complex* out) {
+// The same, added into an accumulator: acc[n] = acc[n] + windowed value,
+// which is what an overlap-add of the stored windowed frame computes.
+struct AddWindowed {
+    Complex* acc;
+    const FastTransformPlan& plan;
+    template <class M>
+    void put(int k, const CV<typename M::V>& y) {
+        const int n = 4 * k;
+        const CV<typename M::V> t = rotate(y, M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
+        const typename M::V w = M::load(plan.window + n);
+        typename M::V accRe, accIm;
+        M::loadComplex(acc + n, accRe, accIm);
+        M::storeComplex(acc + n, accRe + t.re * w, accIm + t.im * w);
+    }
+};
+
+template <class L, class Engine, class Emit>
+void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
     const FastTransformPlan& plan = fastTransformPlan();
     WorkArea<Engine> area;
     float* re = area.re();
@@ -449,8 +465,19 @@ void synthesize(const Complex* left, const Complex* right, Complex* out) {
         im[n] = q.im;
     }
     area.clearPadding();
-    StoreWindowed emit{out, plan};
     Engine::run(re, im, area.work, emit, plan);
+}
+
+template <class L, class Engine>
+void synthesize(const Complex* left, const Complex* right, Complex* out) {
+    StoreWindowed emit{out, fastTransformPlan()};
+    synthesizeInto<L, Engine>(left, right, emit);
+}
+
+template <class L, class Engine>
+void synthesizeAdd(const Complex* left, const Complex* right, Complex* accumulator) {
+    AddWindowed emit{accumulator, fastTransformPlan()};
+    synthesizeInto<L, Engine>(left, right, emit);
 }
 
 }  // namespace fastcore

@@ -9,6 +9,7 @@ struct FastTransformKernels {
     void (*inverseFft)(const Complex* src, Complex* dst);
     void (*analyze)(const Complex* frame, Complex* left, Complex* right);
     void (*synthesize)(const Complex* left, const Complex* right, Complex* out);
+    void (*synthesizeAdd)(const Complex* left, const Complex* right, Complex* accumulator);
 };
 
 // Each variant, or nullptr where this build does not contain it. Whether

@@ -71,6 +71,7 @@ const FastTransformKernels portableKernels = {
     fastcore::inverseFft<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
     fastcore::analyze<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
     fastcore::synthesize<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
+    fastcore::synthesizeAdd<PortableLanes, fastcore::QuadEngine<PortableLanes>>,
 };
 
 }  // namespace

@@ -50,6 +50,7 @@ const FastTransformKernels sse2Kernels = {
     fastcore::inverseFft<SseLanes, fastcore::QuadEngine<SseLanes>>,
     fastcore::analyze<SseLanes, fastcore::QuadEngine<SseLanes>>,
     fastcore::synthesize<SseLanes, fastcore::QuadEngine<SseLanes>>,
+    fastcore::synthesizeAdd<SseLanes, fastcore::QuadEngine<SseLanes>>,
 };
 
 }  // namespace

@@ -70,15 +70,15 @@ bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
     Complex left[blockLength] = {};
     Complex right[blockLength] = {};
     decodeFrame(reader, left, right);
-    Complex windowed[windowLength];
     if (selectedPath == TransformPath::fast) {
-        fastSynthesizeFrame(left, right, windowed);
+        fastSynthesizeFrameAdd(left, right, overlapBuffer);  // the same sums, without the frame in between
     } else {
+        Complex windowed[windowLength];
         synthesizeFrame(left, right, windowed);
-    }
-    for (int n = 0; n < windowLength; ++n) {
-        overlapBuffer[n].re = overlapBuffer[n].re + windowed[n].re;
-        overlapBuffer[n].im = overlapBuffer[n].im + windowed[n].im;
+        for (int n = 0; n < windowLength; ++n) {
+            overlapBuffer[n].re = overlapBuffer[n].re + windowed[n].re;
+            overlapBuffer[n].im = overlapBuffer[n].im + windowed[n].im;
+        }
     }
     Q58_ASSERT_FINITE(overlapBuffer, windowLength);
     return true;

@@ -195,6 +195,28 @@ TEST_P(FastTransform, SynthesisHasTheReferenceBits) {
     }
 }
 
+// The fused overlap-add: synthesis then acc = acc + frame, per float, for
+// accumulators holding silence, signed zeros, earlier frames and tiny values.
+TEST_P(FastTransform, SynthesisAddedIntoAnAccumulatorHasTheReferenceBits) {
+    const std::vector<Case> spectra = inputCases(blockLength, 48);
+    const std::vector<Case> accumulators = inputCases(windowLength, 49);
+    for (size_t i = 0; i < spectra.size(); ++i) {
+        const Signal& left = spectra[i].values;
+        const Signal& right = spectra[(i + 5) % spectra.size()].values;
+        const Case& start = accumulators[(i * 3) % accumulators.size()];
+        Signal frame(windowLength);
+        synthesizeFrame(left.data(), right.data(), frame.data());
+        Signal expected = start.values;
+        for (int n = 0; n < windowLength; ++n) {
+            expected[n].re = expected[n].re + frame[n].re;
+            expected[n].im = expected[n].im + frame[n].im;
+        }
+        Signal actual = start.values;
+        fastSynthesizeFrameAdd(left.data(), right.data(), actual.data());
+        EXPECT_SAME_BITS(expected, actual, spectra[i].name + " onto " + start.name);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryVariant, FastTransform,
                          ::testing::Values(SimdLevel::portable, SimdLevel::sse2, SimdLevel::avx2),
                          [](const ::testing::TestParamInfo<SimdLevel>& info) { return std::string(simdLevelName(info.param)); });
