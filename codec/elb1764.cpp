@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "codec/fast_path_data.h"
 #include "codec/parameter_limits.h"
 #include "transform/transform_tables.h"
 
@@ -66,12 +67,33 @@ Elb1764::Elb1764(CodecParameters codecBlock, EncoderTuning tuningBlock)
     decodedToneCodes.assign(scratchEntries(parameters.toneCount), 0);
     decodedToneBins.assign(scratchEntries(parameters.toneCount), 0);
     std::fill(decodedMono, decodedMono + blockLength, 0.0f);
+
+    // The fast path's tables, for whichever side these blocks allow.
+    fast = std::make_unique<FastPathData>(parameters, tuning, encoderUsable, decoderUsable);
 }
 
 Elb1764::~Elb1764()
 {
     delete[] prevBandEnergy;
     delete[] prevBandAngle;
+}
+
+void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out)
+{
+    if (path_ == CodecPath::fast) {
+        encodeFrameFast(left, right, out);
+    } else {
+        encodeFrameReference(left, right, out);
+    }
+}
+
+void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
+{
+    if (path_ == CodecPath::fast) {
+        decodeFrameFast(in, left, right);
+    } else {
+        decodeFrameReference(in, left, right);
+    }
 }
 
 int Elb1764::roundTripFrame(Complex* left, Complex* right)

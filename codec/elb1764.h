@@ -1,10 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "codec/codec_parameters.h"
 #include "transform/homosoundwork1764.h"
+
+struct FastPathData;
+
+// Which implementation runs the frame steps. Both give the same packets and
+// the same spectra bit for bit: the reference one is the literal rendering of
+// each step, the fast one reorders independent work into vector lanes and
+// precomputes what depends only on the parameter blocks.
+enum class CodecPath { reference, fast };
 
 // The parametric stereo frame codec. Per frame: a gain, toneCount tones,
 // noiseBands noise levels for one mono spectrum, and per band an
@@ -20,6 +29,11 @@ public:
 
     const CodecParameters& codecParameters() const { return parameters; }
     const EncoderTuning& encoderTuning() const { return tuning; }
+
+    // Fast by default. A hook for tests and benchmarks: the converter never
+    // changes it, and it may be switched between frames.
+    void setCodecPath(CodecPath path) { path_ = path; }
+    CodecPath codecPath() const { return path_; }
 
     // ---- frame encoder steps (codec/frame_encoder.cpp) ----
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
@@ -37,7 +51,25 @@ public:
     // ---- shared ----
     void rotateBandPhase(Complex* a, Complex* b, int n, int code) const;
 
+    // ---- fast forms of the steps, same results (codec/fast_frame_encoder.cpp,
+    //      codec/fast_frame_decoder.cpp); only for parameter blocks the codec can use ----
+    int encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
+    int measureBandBalanceFast(const Complex* a, const Complex* b, int n) const;
+    int normalizeGainFast(float* x, int n) const;
+    int measureBandNoiseFast(const float* xb, int n, float exponent) const;
+    void extractTonesFast(float* x, int* codes, int* bins);
+    void rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const;
+
 protected:
+    // The two renderings of the virtual operations.
+    void encodeFrameReference(Complex* left, Complex* right, da_BinWriter& out);
+    void encodeFrameFast(Complex* left, Complex* right, da_BinWriter& out);
+    void decodeFrameReference(da_BinReader& in, Complex* left, Complex* right);
+    void decodeFrameFast(da_BinReader& in, Complex* left, Complex* right);
+    // Steps 3 to 6 of the phase of one band, shared by both paths: the half
+    // turn nearer the last angle, the slew limit, the history; returns the code.
+    int settleBandAngle(int best, float energy, int32_t& prevAngle, float& prevEnergy) const;
+
     CodecParameters parameters;
     EncoderTuning tuning;
     int32_t noiseCounter;
@@ -84,6 +116,10 @@ protected:
     std::vector<int> decodedToneBins;      // toneCount entries (at least 1)
     float decodedMono[blockLength];        // the mono spectrum Y
     // DECODER-SCRATCH-END
+
+    // ---- fast path: tables and working arrays, built with the codec ----
+    CodecPath path_ = CodecPath::fast;
+    std::unique_ptr<FastPathData> fast;
 };
 
 // Circular distance between angles a and b on a grid of m steps.

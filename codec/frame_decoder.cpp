@@ -112,7 +112,8 @@ void Elb1764::applyBandBalance(Complex* a, Complex* b, int n, int code) const
     }
 }
 
-void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
+// The literal rendering of the frame steps (the fast one is in fast_frame_decoder.cpp).
+void Elb1764::decodeFrameReference(da_BinReader& in, Complex* left, Complex* right)
 {
     float* y = decodedMono;
     for (int k = 0; k < blockLength; ++k) {

@@ -61,7 +61,8 @@ float energyChange(float previous, float current) {
     return static_cast<float>(static_cast<double>(drop) * drop);
 }
 
-void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
+// The literal rendering of the frame steps (the fast one is in fast_frame_encoder.cpp).
+void Elb1764::encodeFrameReference(Complex* left, Complex* right, da_BinWriter& out) {
     // A block outside the limits would index past the spectra or the working
     // arrays; such a codec writes nothing rather than a frame nobody can read.
     if (!encoderUsable) return;
@@ -152,8 +153,19 @@ int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, 
         }
     }
 
+    // 3.-6. Half-turn choice, slew limit, history and code.
+    const int code = settleBandAngle(best, energy, prevAngle, prevEnergy);
+
+    // 7. Align the band: left turns back by the angle, right forward.
+    rotateBandPhase(a, b, n, -code);
+    return code;
+}
+
+int Elb1764::settleBandAngle(int best, float energy, int32_t& prevAngle, float& prevEnergy) const {
     // 3. An extra half turn only negates the sum: take whichever of the two
     //    equivalent angles is nearer the last frame's, best on a tie.
+    const int steps = tuning.phaseSearchSteps;
+    const int grid = 2 * steps;
     const int previous = prevAngle;
     if (angleDistance(best, previous, grid) > angleDistance(best + steps, previous, grid))
         best = (best + steps) % grid;
@@ -186,11 +198,7 @@ int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, 
     prevAngle = result;
 
     // 6. The fine angle in code steps.
-    const int code = static_cast<int>((static_cast<long long>(1) << parameters.phaseBits) * result / grid);
-
-    // 7. Align the band: left turns back by the angle, right forward.
-    rotateBandPhase(a, b, n, -code);
-    return code;
+    return static_cast<int>((static_cast<long long>(1) << parameters.phaseBits) * result / grid);
 }
 
 int Elb1764::measureBandBalance(const Complex* a, const Complex* b, int n) const {

@@ -9,8 +9,13 @@ double fromLevel(double level)
 
 double toLevel(double amplitude, double floor)
 {
+    return toLevelAbove(amplitude, floor, fromLevel(floor));
+}
+
+double toLevelAbove(double amplitude, double floor, double floorAmplitude)
+{
     // Zero, negative and tiny amplitudes never reach the logarithm.
-    if (fromLevel(floor) >= amplitude) {
+    if (floorAmplitude >= amplitude) {
         return floor;
     }
     return 6.0 * (std::log(amplitude) / std::log(2.0));

@@ -5,6 +5,8 @@
 // Level scale: level = 6 * log2(amplitude).
 double fromLevel(double level);               // 2^(level/6); callers store it as float
 double toLevel(double amplitude, double floor);  // floor when fromLevel(floor) >= amplitude
+// toLevel with fromLevel(floor) supplied by the caller (computed once per codec).
+double toLevelAbove(double amplitude, double floor, double floorAmplitude);
 
 // Uniform quantiser of x from [lo, hi] (lo may exceed hi) onto 0..2^bits-1,
 // NaN maps to the top code, and its inverse.

@@ -1,0 +1,109 @@
+#pragma once
+
+// The codec's vector kernels written once over a "lanes" type, so that every
+// instruction-set variant comes from the same source. A lanes type D holds
+// D::width doubles:
+//   D::V                       the vector type
+//   D::set1(x), D::zero()      broadcast
+//   D::load(p)                 width doubles, any alignment
+//   D::add/sub/mul/div/sqrt    one correctly rounded IEEE operation per lane
+//   D::toFloat(v)              each lane rounded to float (kept as a double)
+//   D::loadFloats(p)           width floats widened to doubles (exact)
+//   D::storeFloats(p, v)       each lane rounded to float and stored
+// Each translation unit that includes this file defines its own lanes type in
+// an unnamed namespace, so code built for one instruction set never stands in
+// for another's.
+//
+// Bits: see codec_kernels.h. Every expression below is the scalar reference
+// expression with one lane per independent value.
+
+#include <cmath>
+
+namespace codeckernels {
+
+// Scores of `groups` groups of D::width consecutive trial angles; a lane per
+// angle, the bins in order.
+template <class D, int groups>
+inline void scoreTrialGroups(const double* band, int n, const double* raRe, const double* raIm,
+                             const double* rbRe, const double* rbIm, float* scores) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    V rar[groups], rai[groups], rbr[groups], rbi[groups], score[groups];
+    for (int g = 0; g < groups; ++g) {
+        rar[g] = D::load(raRe + g * w);
+        rai[g] = D::load(raIm + g * w);
+        rbr[g] = D::load(rbRe + g * w);
+        rbi[g] = D::load(rbIm + g * w);
+        score[g] = D::zero();
+    }
+    for (int k = 0; k < n; ++k) {
+        const double* bin = band + 4 * k;
+        const V ur = D::set1(bin[0]);
+        const V ui = D::set1(bin[1]);
+        const V vr = D::set1(bin[2]);
+        const V vi = D::set1(bin[3]);
+        for (int g = 0; g < groups; ++g) {
+            // z = a ra + b rb in four steps, each rounded to float. The
+            // reference adds its starting zero to the first two steps; that
+            // can only turn a -0 into +0, and the sign of a zero in z never
+            // reaches the score (it is squared), so the addition is left out.
+            V zr = D::toFloat(D::sub(D::mul(ur, rar[g]), D::mul(ui, rai[g])));
+            V zi = D::toFloat(D::add(D::mul(ur, rai[g]), D::mul(ui, rar[g])));
+            zr = D::toFloat(D::add(D::sub(D::mul(vr, rbr[g]), D::mul(vi, rbi[g])), zr));
+            zi = D::toFloat(D::add(D::add(D::mul(vr, rbi[g]), D::mul(vi, rbr[g])), zi));
+            // hypotenuse(zr, zi): zr*zr is a float product; the double square
+            // of a float is exact, so rounding it to float gives those bits.
+            const V magnitude = D::sqrt(D::add(D::toFloat(D::mul(zr, zr)), D::mul(zi, zi)));
+            score[g] = D::toFloat(D::add(score[g], D::sqrt(magnitude)));
+        }
+    }
+    for (int g = 0; g < groups; ++g) D::storeFloats(scores + g * w, score[g]);
+}
+
+// Two groups at a time keep the pipelines busy; an odd group runs alone.
+template <class D>
+inline void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm,
+                             const double* rbRe, const double* rbIm, int count, float* scores) {
+    constexpr int w = D::width;
+    int j = 0;
+    for (; j + 2 * w <= count; j += 2 * w)
+        scoreTrialGroups<D, 2>(band, n, raRe + j, raIm + j, rbRe + j, rbIm + j, scores + j);
+    for (; j < count; j += w)  // the root arrays are padded with zeros
+        scoreTrialGroups<D, 1>(band, n, raRe + j, raIm + j, rbRe + j, rbIm + j, scores + j);
+}
+
+// hypotenuse(a, b) of float lanes: float(a*a) + b*b in double, then the root.
+template <class D>
+inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
+    return D::sqrt(D::add(D::toFloat(D::mul(a, a)), D::mul(b, b)));
+}
+
+template <class D>
+inline void combineMasking(float* s, const float* forward, const float* backward, int n) {
+    constexpr int w = D::width;
+    int i = 0;
+    for (; i + w <= n; i += w) {
+        const auto spreads = D::toFloat(hypotenuseLanes<D>(D::loadFloats(forward + i), D::loadFloats(backward + i)));
+        D::storeFloats(s + i, hypotenuseLanes<D>(D::loadFloats(s + i), spreads));
+    }
+    for (; i < n; ++i) {
+        const double f = forward[i];
+        const double b = backward[i];
+        const float spreads = static_cast<float>(std::sqrt(static_cast<float>(f * f) + b * b));
+        const double x = s[i];
+        s[i] = static_cast<float>(std::sqrt(static_cast<float>(x * x) + static_cast<double>(spreads) * spreads));
+    }
+}
+
+template <class D>
+inline void rateBins(const float* x, const float* s, float* q, int n) {
+    constexpr int w = D::width;
+    const auto offset = D::set1(0.0001);
+    int k = 0;
+    for (; k + w <= n; k += w)
+        D::storeFloats(q + k, D::div(D::abs(D::loadFloats(x + k)), D::add(D::loadFloats(s + k), offset)));
+    for (; k < n; ++k)
+        q[k] = static_cast<float>(std::fabs(static_cast<double>(x[k])) / (static_cast<double>(s[k]) + 0.0001));
+}
+
+}  // namespace codeckernels

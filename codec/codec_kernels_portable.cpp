@@ -1,0 +1,53 @@
+// The codec's vector kernels in plain C++: four doubles per "register", held
+// in an array. Built everywhere; the fallback where no SIMD variant exists.
+
+#include <cmath>
+
+#include "codec/codec_kernels.h"
+#include "codec/codec_kernels_core.h"
+
+namespace {
+
+struct PortableLanes {
+    static constexpr int width = 4;
+    struct V {
+        double x[width];
+    };
+    template <class F>
+    static V map(F f) {
+        V r;
+        for (int i = 0; i < width; ++i) r.x[i] = f(i);
+        return r;
+    }
+    static V set1(double v) { return map([v](int) { return v; }); }
+    static V zero() { return set1(0.0); }
+    static V load(const double* p) { return map([p](int i) { return p[i]; }); }
+    static V add(V a, V b) { return map([&](int i) { return a.x[i] + b.x[i]; }); }
+    static V sub(V a, V b) { return map([&](int i) { return a.x[i] - b.x[i]; }); }
+    static V mul(V a, V b) { return map([&](int i) { return a.x[i] * b.x[i]; }); }
+    static V div(V a, V b) { return map([&](int i) { return a.x[i] / b.x[i]; }); }
+    static V sqrt(V a) { return map([&](int i) { return std::sqrt(a.x[i]); }); }
+    static V abs(V a) { return map([&](int i) { return std::fabs(a.x[i]); }); }
+    static V toFloat(V a) { return map([&](int i) { return static_cast<double>(static_cast<float>(a.x[i])); }); }
+    static V loadFloats(const float* p) { return map([p](int i) { return static_cast<double>(p[i]); }); }
+    static void storeFloats(float* p, V a) {
+        for (int i = 0; i < width; ++i) p[i] = static_cast<float>(a.x[i]);
+    }
+};
+
+void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
+                      const double* rbIm, int count, float* scores) {
+    codeckernels::scorePhaseTrials<PortableLanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void combineMasking(float* s, const float* forward, const float* backward, int n) {
+    codeckernels::combineMasking<PortableLanes>(s, forward, backward, n);
+}
+
+void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<PortableLanes>(x, s, q, n); }
+
+const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+
+}  // namespace
+
+const CodecKernels* portableCodecKernels() { return &kernels; }

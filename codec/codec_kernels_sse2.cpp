@@ -1,0 +1,57 @@
+// The codec's vector kernels with SSE2 intrinsics, two doubles per register.
+// SSE2 is part of every x86-64 processor, so no run-time check is needed.
+
+#include "codec/codec_kernels.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
+
+#include <emmintrin.h>
+
+#include "codec/codec_kernels_core.h"
+
+namespace {
+
+struct Sse2Lanes {
+    static constexpr int width = 2;
+    using V = __m128d;
+    static V set1(double v) { return _mm_set1_pd(v); }
+    static V zero() { return _mm_setzero_pd(); }
+    static V load(const double* p) { return _mm_loadu_pd(p); }
+    static V add(V a, V b) { return _mm_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm_sub_pd(a, b); }
+    static V mul(V a, V b) { return _mm_mul_pd(a, b); }
+    static V div(V a, V b) { return _mm_div_pd(a, b); }
+    static V sqrt(V a) { return _mm_sqrt_pd(a); }
+    static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+    static V toFloat(V a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
+    static V loadFloats(const float* p) {
+        // Two floats through a 64-bit integer load (__m128i may alias anything).
+        return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    }
+    static void storeFloats(float* p, V a) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a)));
+    }
+};
+
+void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
+                      const double* rbIm, int count, float* scores) {
+    codeckernels::scorePhaseTrials<Sse2Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void combineMasking(float* s, const float* forward, const float* backward, int n) {
+    codeckernels::combineMasking<Sse2Lanes>(s, forward, backward, n);
+}
+
+void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Sse2Lanes>(x, s, q, n); }
+
+const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+
+}  // namespace
+
+const CodecKernels* sse2CodecKernels() { return &kernels; }
+
+#else
+
+const CodecKernels* sse2CodecKernels() { return nullptr; }
+
+#endif

@@ -1,0 +1,123 @@
+// Fast path of the frame decoder: the spectra of decodeFrameReference
+// (frame_decoder.cpp) bit for bit. Band edges, the amplitude of every code and
+// the turn of every phase code come from tables made with the codec by the
+// reference expressions; the noise generator runs in local variables; each
+// per-bin expression is the reference's, in the same order.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "codec/elb1764.h"
+#include "codec/fast_path_data.h"
+#include "codec/finite_check.h"
+#include "codec/level_scale.h"
+
+namespace {
+
+inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
+
+int codesOf(int bits) { return 1 << std::min(std::max(bits, 0), 30); }
+
+// Two's-complement readings, as in frame_decoder.cpp.
+inline int32_t wrapToInt32(uint32_t bits) {
+    if (bits <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(bits);
+    return -static_cast<int32_t>(~bits) - 1;
+}
+
+inline int64_t wrapToInt64(uint64_t bits) {
+    if (bits <= static_cast<uint64_t>(INT64_MAX)) return static_cast<int64_t>(bits);
+    return -static_cast<int64_t>(~bits) - 1;
+}
+
+}  // namespace
+
+void Elb1764::decodeFrameFast(da_BinReader& in, Complex* left, Complex* right) {
+    float* y = decodedMono;
+    if (!decoderUsable) {
+        for (int k = 0; k < blockLength; ++k) {
+            y[k] = 0.0f;
+            left[k] = Complex{0.0f, 0.0f};
+            right[k] = Complex{0.0f, 0.0f};
+        }
+        return;
+    }
+    const CodecParameters& p = parameters;
+    const FastPathData& f = *fast;
+
+    decodedGainCode = in.readBounded(codesOf(p.gainBits));
+    in.readCyclicArray(decodedPhaseCodes.data(), p.phaseBands, codesOf(p.phaseBits));
+    in.readCyclicArray(decodedBalanceCodes.data(), p.balanceBands, codesOf(p.balanceBits));
+    in.readCyclicArray(decodedNoiseCodes.data(), p.noiseBands, codesOf(p.noiseBits));
+    in.readCyclicArray(decodedToneCodes.data(), p.toneCount, codesOf(p.toneBits));
+    in.readSubset(decodedToneBins.data(), 0, p.toneBins - 1, p.toneCount);
+
+    // Noise: noiseBins draws in bin order over the noise bands, which tile
+    // 0..noiseBins-1; the rest of Y is 0. Each bin is 0 + u a, as when Y is
+    // cleared first.
+    uint64_t state = static_cast<uint64_t>(noiseState);
+    uint32_t counter = static_cast<uint32_t>(noiseCounter);
+    for (int i = 0; i < p.noiseBands; ++i) {
+        const int code = decodedNoiseCodes[at(i)];
+        const float amplitude =
+            f.noiseAmplitudes.empty() ? noiseAmplitudeOf(p, code) : f.noiseAmplitudes[at(code)];
+        const int end = f.noiseEdges[at(i + 1)];
+        for (int k = f.noiseEdges[at(i)]; k < end; ++k) {
+            const uint64_t x = state * (state + 1u) + static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(counter)));
+            counter += 1u;
+            state = x;
+            const int32_t r = wrapToInt32(static_cast<uint32_t>(x >> 16));
+            const double u = (r / 4294967296.0 + 0.5) * 4.0 - 2.0;
+            y[k] = static_cast<float>(0.0f + u * amplitude);
+        }
+    }
+    noiseState = wrapToInt64(state);
+    noiseCounter = wrapToInt32(counter);
+    for (int k = p.noiseBins; k < blockLength; ++k) y[k] = 0.0f;
+
+    // Tones replace the noise of their bins.
+    for (int j = 0; j < p.toneCount; ++j) {
+        const int bin = decodedToneBins[at(j)];
+        if (bin < 0 || bin >= blockLength) continue;
+        const int code = decodedToneCodes[at(j)];
+        const float amplitude =
+            f.toneAmplitudes.empty() ? toneAmplitudeOf(p, code / 2) : f.toneAmplitudes[at(code / 2)];
+        // Rounding is symmetric, so the rounded negative is the negated rounding.
+        y[bin] = (code % 2 != 0) ? -amplitude : amplitude;
+    }
+
+    // Gain, and both channels as the real spectrum Y.
+    const float gain = f.decoderGains.empty() ? decoderGainOf(p, decodedGainCode) : f.decoderGains[at(decodedGainCode)];
+    for (int k = 0; k < blockLength; ++k) {
+        const float value = gain * y[k];
+        y[k] = value;
+        left[k] = Complex{value, 0.0f};
+        right[k] = Complex{value, 0.0f};
+    }
+
+    // Balance per band.
+    const float halfWidth = 1.0f / p.balanceScale;
+    const float sideScale = 2.0f * halfWidth;
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int code = decodedBalanceCodes[at(i)];
+        const float towardRight = static_cast<float>(dequantize(code, 0.0f, 1.0f, p.balanceBits));
+        const float towardLeft = 1.0f - towardRight;
+        const int end = f.balanceEdges[at(i + 1)];
+        for (int k = f.balanceEdges[at(i)]; k < end; ++k) {
+            const float sum = left[k].re + right[k].re;
+            const float pl = sum * towardLeft;
+            const float qr = sum * towardRight;
+            const float mid = (pl + qr) * 0.5f;
+            const float side = (pl - qr) / sideScale;
+            left[k].re = mid + side;
+            right[k].re = mid - side;
+        }
+    }
+
+    // Phase per band.
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = f.phaseEdges[at(i)];
+        rotateBandPhaseFast(left + start, right + start, f.phaseEdges[at(i + 1)] - start, decodedPhaseCodes[at(i)]);
+    }
+    Q58_ASSERT_FINITE(left, blockLength);
+    Q58_ASSERT_FINITE(right, blockLength);
+}

@@ -1,0 +1,687 @@
+// The fast path of Elb1764 against the reference path: identical packets,
+// identical decoded spectra and samples, on generated material through the
+// whole in-memory pipeline, under every vector-kernel variant this machine
+// runs; and step by step on inputs chosen to break a careless reordering
+// (ties, silent bands, huge and tiny values, odd band lengths, other
+// parameter blocks).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bits/bin_reader.h"
+#include "bits/bin_writer.h"
+#include "codec/codec_kernels.h"
+#include "codec/elb1764.h"
+#include "codec/encoder_test_support.h"
+#include "codec/fast_path_data.h"
+#include "codec/level_scale.h"
+#include "codec/parameter_limits.h"
+#include "codec/tone_selection.h"
+
+using namespace encoder_test;
+
+namespace {
+
+constexpr double sampleRate = 44100.0;
+constexpr double pi = 3.14159265358979323846;
+
+using Signal = std::vector<int16_t>;  // interleaved stereo, whole blocks
+
+int16_t clampSample(double v) { return static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))); }
+
+Signal makeSignal(int blocks, const std::function<void(int, double&, double&)>& at) {
+    Signal s(static_cast<std::size_t>(blocks) * blockSamples);
+    for (int n = 0; n < blocks * blockLength; ++n) {
+        double left = 0.0;
+        double right = 0.0;
+        at(n, left, right);
+        s[2 * static_cast<std::size_t>(n)] = clampSample(left);
+        s[2 * static_cast<std::size_t>(n) + 1] = clampSample(right);
+    }
+    return s;
+}
+
+struct Material {
+    std::string name;
+    Signal signal;
+};
+
+// About nine seconds in all, each piece with its own character.
+std::vector<Material> variedMaterial() {
+    std::vector<Material> m;
+    // Chords with harmonics changing every quarter second, panned voices, a
+    // little noise.
+    m.push_back({"chords", makeSignal(75, [](int n, double& l, double& r) {
+                     static std::mt19937 rng(11);
+                     static std::normal_distribution<double> hiss(0.0, 40.0);
+                     const double roots[] = {130.81, 146.83, 164.81, 196.0, 220.0};
+                     const double f0 = roots[(n / 11025) % 5];
+                     const double t = n / sampleRate;
+                     double a = 0.0;
+                     double b = 0.0;
+                     for (int v = 0; v < 3; ++v) {
+                         const double f = f0 * (v == 0 ? 1.0 : v == 1 ? 1.25 : 1.5);
+                         for (int h = 1; h <= 8; ++h) {
+                             const double x = std::sin(2.0 * pi * f * h * t + v) / (h * h);
+                             a += x * (1.0 - 0.3 * v);
+                             b += x * (0.4 + 0.3 * v);
+                         }
+                     }
+                     const double envelope = std::exp(-3.0 * ((n % 11025) / sampleRate));
+                     l = 6000.0 * envelope * a + hiss(rng);
+                     r = 6000.0 * envelope * b + hiss(rng);
+                 })});
+    m.push_back({"noise", makeSignal(50, [](int, double& l, double& r) {
+                     static std::mt19937 rng(12);
+                     static std::normal_distribution<double> normal(0.0, 5000.0);
+                     l = normal(rng);
+                     r = 0.5 * l + normal(rng) * 0.5;
+                 })});
+    m.push_back({"tones", makeSignal(50, [](int n, double& l, double& r) {
+                     const double t = n / sampleRate;
+                     l = 9000.0 * std::sin(2.0 * pi * 440.0 * t) + 3000.0 * std::sin(2.0 * pi * 5012.5 * t);
+                     r = 9000.0 * std::sin(2.0 * pi * 440.0 * t + 1.0) + 200.0 * std::sin(2.0 * pi * 12000.0 * t);
+                 })});
+    m.push_back({"square", makeSignal(50, [](int n, double& l, double& r) {
+                     l = (n / 50) % 2 ? 20000.0 : -20000.0;  // 441 Hz, odd harmonics up the spectrum
+                     r = (n / 173) % 2 ? 32767.0 : -32768.0;  // full scale
+                 })});
+    m.push_back({"silence then burst", makeSignal(50, [](int n, double& l, double& r) {
+                     static std::mt19937 rng(13);
+                     static std::normal_distribution<double> normal(0.0, 12000.0);
+                     l = r = 0.0;
+                     if (n > 20 * blockLength + 300 && n < 22 * blockLength) l = r = normal(rng);
+                     if (n > 35 * blockLength) l = 15000.0 * std::sin(2.0 * pi * 1000.0 * n / sampleRate);
+                 })});
+    m.push_back({"stereo phase offsets", makeSignal(60, [](int n, double& l, double& r) {
+                     const double t = n / sampleRate;
+                     const double lag = 0.4 + 2.0 * std::sin(2.0 * pi * 0.5 * t);  // a phase that drifts
+                     l = r = 0.0;
+                     for (int h = 1; h <= 10; ++h) {
+                         const double f = 180.0 * h * 1.01;
+                         l += 2500.0 / h * std::sin(2.0 * pi * f * t);
+                         r += 2500.0 / h * std::sin(2.0 * pi * f * t + lag * h);
+                     }
+                 })});
+    m.push_back({"left only", makeSignal(40, [](int n, double& l, double& r) {
+                     const double t = n / sampleRate;
+                     l = 8000.0 * std::sin(2.0 * pi * (300.0 + 2000.0 * t) * t);  // a sweep
+                     r = 0.0;
+                 })});
+    m.push_back({"quiet", makeSignal(25, [](int n, double& l, double& r) {
+                     l = (n % 7) - 3;  // a few units: frames near the gain floor
+                     r = (n % 5) == 0 ? 1.0 : 0.0;
+                 })});
+    return m;
+}
+
+const std::vector<Material>& material() {
+    static const std::vector<Material> m = variedMaterial();
+    return m;
+}
+
+struct PipelineRun {
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<std::vector<Complex>> spectra;  // per frame: left then right, 2 x 882
+    Signal samples;
+};
+
+// Encodes with one path and decodes with the same path, as the two jobs do.
+PipelineRun runPipeline(const Signal& signal, CodecPath path) {
+    PipelineRun run;
+    Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
+    encoder.setCodecPath(path);
+    const int blocks = static_cast<int>(signal.size() / blockSamples);
+    for (int b = 0; b < blocks; ++b) {
+        std::vector<uint8_t> packet(1024, 0);
+        da_BinWriter out(packet.data(), 1024);
+        encoder.pushSamples(signal.data() + static_cast<std::size_t>(b) * blockSamples);
+        encoder.analyzeAndEncode(out);
+        out.writeBits(0, (8 - out.bitPosition % 8) % 8);
+        packet.resize(static_cast<std::size_t>(out.bitPosition / 8));
+        run.packets.push_back(packet);
+    }
+    // Spectra straight from decodeFrame, samples through the frame buffers.
+    Elb1764 spectra(defaultCodecParameters, defaultEncoderTuning);
+    Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
+    spectra.setCodecPath(path);
+    decoder.setCodecPath(path);
+    int16_t block[blockSamples];
+    for (const std::vector<uint8_t>& packet : run.packets) {
+        std::vector<Complex> both(2 * blockLength);
+        da_BinReader in(packet.data(), static_cast<int>(packet.size()));
+        spectra.decodeFrame(in, both.data(), both.data() + blockLength);
+        run.spectra.push_back(both);
+        da_BinReader again(packet.data(), static_cast<int>(packet.size()));
+        decoder.decodeAndSynthesize(again);
+        decoder.popSamples(block);
+        run.samples.insert(run.samples.end(), block, block + blockSamples);
+    }
+    return run;
+}
+
+void expectSameRun(const PipelineRun& reference, const PipelineRun& fast, const std::string& what) {
+    ASSERT_EQ(reference.packets.size(), fast.packets.size()) << what;
+    for (std::size_t i = 0; i < reference.packets.size(); ++i) {
+        ASSERT_EQ(reference.packets[i].size(), fast.packets[i].size()) << what << ", frame " << i;
+        ASSERT_EQ(std::memcmp(reference.packets[i].data(), fast.packets[i].data(), reference.packets[i].size()), 0)
+            << what << ", packet of frame " << i;
+        ASSERT_EQ(std::memcmp(reference.spectra[i].data(), fast.spectra[i].data(), 2 * blockLength * sizeof(Complex)), 0)
+            << what << ", decoded spectra of frame " << i;
+    }
+    ASSERT_EQ(reference.samples.size(), fast.samples.size()) << what;
+    EXPECT_EQ(std::memcmp(reference.samples.data(), fast.samples.data(), reference.samples.size() * sizeof(int16_t)), 0)
+        << what << ": decoded samples";
+}
+
+std::vector<CodecSimdLevel> availableLevels() {
+    std::vector<CodecSimdLevel> levels;
+    for (CodecSimdLevel level :
+         {CodecSimdLevel::portable, CodecSimdLevel::sse2, CodecSimdLevel::avx2, CodecSimdLevel::avx512})
+        if (codecSimdLevelAvailable(level)) levels.push_back(level);
+    return levels;
+}
+
+// Restores the best kernel variant after a test that picks others.
+class FastPath : public WithTables {
+protected:
+    void TearDown() override { selectCodecSimdLevel(bestCodecSimdLevel()); }
+};
+
+// ---- the whole pipeline ----
+
+TEST_F(FastPath, PacketsSpectraAndSamplesMatchTheReferenceUnderEveryKernelVariant) {
+    const std::vector<CodecSimdLevel> levels = availableLevels();
+    ASSERT_FALSE(levels.empty());
+    EXPECT_TRUE(codecSimdLevelAvailable(CodecSimdLevel::portable));
+    for (const Material& m : material()) {
+        const PipelineRun reference = runPipeline(m.signal, CodecPath::reference);
+        for (CodecSimdLevel level : levels) {
+            ASSERT_TRUE(selectCodecSimdLevel(level));
+            expectSameRun(reference, runPipeline(m.signal, CodecPath::fast),
+                          m.name + " (" + codecSimdLevelName(level) + ")");
+        }
+    }
+}
+
+TEST_F(FastPath, TheFastPathIsTheDefaultAndSwitchesPerCodec) {
+    Elb1764 a(defaultCodecParameters, defaultEncoderTuning);
+    EXPECT_EQ(a.codecPath(), CodecPath::fast);
+    a.setCodecPath(CodecPath::reference);
+    EXPECT_EQ(a.codecPath(), CodecPath::reference);
+    Elb1764 b(defaultCodecParameters, defaultEncoderTuning);
+    EXPECT_EQ(b.codecPath(), CodecPath::fast);
+}
+
+// Switching paths between frames carries the phase history and the noise
+// generator along: the state is shared, only the arithmetic differs.
+TEST_F(FastPath, AlternatingPathsFrameByFrameGivesTheReferenceStream) {
+    const Signal& signal = material()[0].signal;
+    const PipelineRun reference = runPipeline(signal, CodecPath::reference);
+    Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
+    Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
+    const int blocks = static_cast<int>(signal.size() / blockSamples);
+    for (int b = 0; b < blocks; ++b) {
+        encoder.setCodecPath(b % 2 ? CodecPath::fast : CodecPath::reference);
+        decoder.setCodecPath(b % 3 ? CodecPath::reference : CodecPath::fast);
+        std::vector<uint8_t> packet(1024, 0);
+        da_BinWriter out(packet.data(), 1024);
+        encoder.pushSamples(signal.data() + static_cast<std::size_t>(b) * blockSamples);
+        encoder.analyzeAndEncode(out);
+        out.writeBits(0, (8 - out.bitPosition % 8) % 8);
+        packet.resize(static_cast<std::size_t>(out.bitPosition / 8));
+        ASSERT_EQ(packet, reference.packets[static_cast<std::size_t>(b)]) << "frame " << b;
+        std::vector<Complex> both(2 * blockLength);
+        da_BinReader in(packet.data(), static_cast<int>(packet.size()));
+        decoder.decodeFrame(in, both.data(), both.data() + blockLength);
+        ASSERT_EQ(std::memcmp(both.data(), reference.spectra[static_cast<std::size_t>(b)].data(),
+                              both.size() * sizeof(Complex)),
+                  0)
+            << "frame " << b;
+    }
+}
+
+// Other parameter blocks: more and narrower bands, wider codes (beyond what
+// the tables hold, so the fast path computes those values per use), another
+// search grid and other tuning.
+TEST_F(FastPath, OtherParameterBlocksAndTuningsGiveTheReferenceBits) {
+    CodecParameters wide = defaultCodecParameters;
+    wide.phaseBands = 9;
+    wide.phaseBits = 13;
+    wide.balanceBands = 7;
+    wide.noiseBits = 13;
+    wide.noiseBands = 20;
+    wide.toneBits = 14;
+    wide.gainBits = 13;
+    wide.toneCount = 12;
+    CodecParameters narrow = defaultCodecParameters;
+    narrow.phaseBins = 37;
+    narrow.phaseBands = 37;  // one bin per band
+    narrow.toneBins = 40;
+    narrow.toneCount = 40;  // every tone bin taken
+    narrow.noiseBins = 882;
+    narrow.balanceBins = 882;
+    EncoderTuning odd = defaultEncoderTuning;
+    odd.phaseSearchSteps = 13;  // not a multiple of any lane count
+    odd.phaseSlewRange = 7;
+    odd.noiseNormExponent = 1.5f;
+    odd.noiseNormExponentSlope = 0.001f;
+    odd.balanceNormExponent = 2.0f;
+    odd.maskingDecay = 0.6f;
+    EncoderTuning single = defaultEncoderTuning;
+    single.phaseSearchSteps = 1;
+    EncoderTuning fine = defaultEncoderTuning;
+    fine.phaseSearchSteps = 5000;  // more trial angles than the tables take
+
+    struct Case {
+        const char* name;
+        CodecParameters parameters;
+        EncoderTuning tuning;
+    };
+    const Case cases[] = {{"wide codes", wide, odd}, {"narrow bands", narrow, single},
+                          {"fine grid", defaultCodecParameters, fine}};
+    const Signal& signal = material()[5].signal;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(codecParametersDecodable(c.parameters)) << c.name;
+        for (CodecSimdLevel level : availableLevels()) {
+            ASSERT_TRUE(selectCodecSimdLevel(level));
+            Elb1764 reference(c.parameters, c.tuning);
+            Elb1764 fast(c.parameters, c.tuning);
+            reference.setCodecPath(CodecPath::reference);
+            const bool fineGrid = c.tuning.phaseSearchSteps > FastPathData::maxTabledTrials;
+            if (fineGrid && level != bestCodecSimdLevel()) continue;  // no kernel runs: once is enough
+            const int blocks = fineGrid ? 4 : 24;
+            for (int b = 0; b < blocks; ++b) {
+                std::vector<uint8_t> packets[2] = {std::vector<uint8_t>(1024, 0), std::vector<uint8_t>(1024, 0)};
+                Elb1764* codecs[2] = {&reference, &fast};
+                int bits[2] = {};
+                for (int i = 0; i < 2; ++i) {
+                    da_BinWriter out(packets[i].data(), 1024);
+                    codecs[i]->pushSamples(signal.data() + static_cast<std::size_t>(b) * blockSamples);
+                    codecs[i]->analyzeAndEncode(out);
+                    bits[i] = out.bitPosition;
+                }
+                ASSERT_EQ(bits[0], bits[1]) << c.name << ", frame " << b;
+                ASSERT_EQ(packets[0], packets[1]) << c.name << " (" << codecSimdLevelName(level) << "), frame " << b;
+                std::vector<Complex> spectra[2] = {std::vector<Complex>(2 * blockLength),
+                                                   std::vector<Complex>(2 * blockLength)};
+                for (int i = 0; i < 2; ++i) {
+                    da_BinReader in(packets[0].data(), 1024);
+                    codecs[i]->decodeFrame(in, spectra[i].data(), spectra[i].data() + blockLength);
+                }
+                ASSERT_EQ(std::memcmp(spectra[0].data(), spectra[1].data(), spectra[0].size() * sizeof(Complex)), 0)
+                    << c.name << ", decoded frame " << b;
+            }
+        }
+    }
+}
+
+// ---- the decoder on any bits ----
+
+TEST_F(FastPath, DecodingRandomBytesGivesTheReferenceSpectra) {
+    CodecParameters tight = defaultCodecParameters;
+    tight.balanceScale = 0.3f;
+    tight.toneBins = 882;
+    tight.noiseBins = 500;  // bins above the noise bands stay silent
+    for (const CodecParameters& p : {defaultCodecParameters, tight}) {
+        Elb1764 reference(p, defaultEncoderTuning);
+        Elb1764 fast(p, defaultEncoderTuning);
+        reference.setCodecPath(CodecPath::reference);
+        std::mt19937 rng(21);
+        std::vector<uint8_t> bytes(1024);
+        for (int frame = 0; frame < 200; ++frame) {
+            for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+            if (frame % 10 == 0) std::fill(bytes.begin(), bytes.end(), frame % 20 ? 0xFF : 0x00);
+            std::vector<Complex> a(2 * blockLength, Complex{7.0f, 7.0f});
+            std::vector<Complex> b(2 * blockLength, Complex{-7.0f, 7.0f});
+            da_BinReader inA(bytes.data(), 1024);
+            da_BinReader inB(bytes.data(), 1024);
+            reference.decodeFrame(inA, a.data(), a.data() + blockLength);
+            fast.decodeFrame(inB, b.data(), b.data() + blockLength);
+            ASSERT_EQ(inA.bitPosition, inB.bitPosition) << "frame " << frame;
+            ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(Complex)), 0) << "frame " << frame;
+        }
+    }
+}
+
+// A parameter block the decoder refuses: both paths leave silence and read nothing.
+TEST_F(FastPath, AnUnusableBlockLeavesSilenceOnBothPaths) {
+    CodecParameters broken = defaultCodecParameters;
+    broken.noiseBands = 0;
+    for (CodecPath path : {CodecPath::reference, CodecPath::fast}) {
+        Elb1764 codec(broken, defaultEncoderTuning);
+        codec.setCodecPath(path);
+        std::vector<uint8_t> bytes(1024, 0xA5);
+        std::vector<Complex> spectra(2 * blockLength, Complex{1.0f, 2.0f});
+        da_BinReader in(bytes.data(), 1024);
+        codec.decodeFrame(in, spectra.data(), spectra.data() + blockLength);
+        EXPECT_EQ(in.bitPosition, 0);
+        for (const Complex& c : spectra) ASSERT_TRUE(c.re == 0.0f && c.im == 0.0f);
+        da_BinWriter out(bytes.data(), 1024);
+        std::vector<Complex> left(blockLength, Complex{1.0f, 0.0f}), right(blockLength, Complex{0.0f, 1.0f});
+        codec.encodeFrame(left.data(), right.data(), out);
+        EXPECT_EQ(out.bitPosition, 0);
+    }
+}
+
+// ---- step by step ----
+
+// Literal scores of the phase search, for the kernel comparison.
+std::vector<float> referenceScores(const std::vector<Complex>& a, const std::vector<Complex>& b, int steps) {
+    std::vector<float> scores(static_cast<std::size_t>(steps));
+    for (int j = 0; j < steps; ++j) {
+        Complex ra;
+        Complex rb;
+        rootOfUnity(-j, 2 * steps, 1.0f, ra);
+        rootOfUnity(j, 2 * steps, 1.0f, rb);
+        float score = 0.0f;
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            Complex z = {0.0f, 0.0f};
+            z.re = static_cast<float>(static_cast<double>(a[k].re) * ra.re - static_cast<double>(a[k].im) * ra.im + z.re);
+            z.im = static_cast<float>(static_cast<double>(a[k].re) * ra.im + static_cast<double>(a[k].im) * ra.re + z.im);
+            z.re = static_cast<float>(static_cast<double>(b[k].re) * rb.re - static_cast<double>(b[k].im) * rb.im + z.re);
+            z.im = static_cast<float>(static_cast<double>(b[k].re) * rb.im + static_cast<double>(b[k].im) * rb.re + z.im);
+            score = static_cast<float>(score + std::sqrt(hypotenuse(z.re, z.im)));
+        }
+        scores[static_cast<std::size_t>(j)] = score;
+    }
+    return scores;
+}
+
+bool sameBits(float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; }
+
+struct Band {
+    std::string name;
+    std::vector<Complex> a;
+    std::vector<Complex> b;
+};
+
+std::vector<Band> adversarialBands() {
+    std::vector<Band> bands;
+    std::mt19937 rng(31);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    auto random = [&](int n, float scale) {
+        Band band{"random", std::vector<Complex>(static_cast<std::size_t>(n)), std::vector<Complex>(static_cast<std::size_t>(n))};
+        for (int k = 0; k < n; ++k) {
+            band.a[static_cast<std::size_t>(k)] = {scale * normal(rng), scale * normal(rng)};
+            band.b[static_cast<std::size_t>(k)] = {scale * normal(rng), scale * normal(rng)};
+        }
+        return band;
+    };
+    for (int n : {1, 2, 3, 7, 38, 113, 262}) {
+        bands.push_back(random(n, 1000.0f));
+        bands.back().name = "random " + std::to_string(n);
+    }
+    bands.push_back({"all zero", std::vector<Complex>(38, Complex{0.0f, 0.0f}), std::vector<Complex>(38, Complex{0.0f, 0.0f})});
+    bands.push_back({"signed zeros", std::vector<Complex>(38, Complex{-0.0f, 0.0f}), std::vector<Complex>(38, Complex{0.0f, -0.0f})});
+    // Equal channels: every score is near the others' mirror image; one
+    // channel silent: every angle scores (nearly) the same.
+    Band equal = random(38, 300.0f);
+    equal.name = "equal channels";
+    equal.b = equal.a;
+    bands.push_back(equal);
+    Band oneSided = random(113, 50.0f);
+    oneSided.name = "right silent";
+    std::fill(oneSided.b.begin(), oneSided.b.end(), Complex{0.0f, 0.0f});
+    bands.push_back(oneSided);
+    // Real, equal constants: exact ties between mirrored angles.
+    bands.push_back({"real constants", std::vector<Complex>(64, Complex{1.0f, 0.0f}), std::vector<Complex>(64, Complex{1.0f, 0.0f})});
+    Band huge = random(38, 1e36f);  // squares overflow float: infinite scores
+    huge.name = "huge";
+    bands.push_back(huge);
+    Band large = random(38, 1e18f);  // squares near the top of the float range
+    large.name = "large";
+    bands.push_back(large);
+    Band tiny = random(38, 1e-41f);  // subnormal parts and squares that underflow
+    tiny.name = "tiny";
+    bands.push_back(tiny);
+    Band spiky = random(262, 1.0f);
+    spiky.name = "one loud bin";
+    spiky.a[100] = {3e5f, -2e5f};
+    spiky.b[100] = {-1e5f, 4e5f};
+    bands.push_back(spiky);
+    return bands;
+}
+
+TEST_F(FastPath, EveryKernelVariantScoresTrialAnglesLikeTheLiteralLoop) {
+    for (CodecSimdLevel level : availableLevels()) {
+        ASSERT_TRUE(selectCodecSimdLevel(level));
+        for (const Band& band : adversarialBands()) {
+            for (int steps : {1, 2, 3, 8, 13, 16, 17, 96}) {
+                const std::vector<float> expected = referenceScores(band.a, band.b, steps);
+                const int padded = (steps + 7) / 8 * 8;
+                std::vector<double> raRe(padded, 0.0), raIm(padded, 0.0), rbRe(padded, 0.0), rbIm(padded, 0.0);
+                for (int j = 0; j < steps; ++j) {
+                    Complex ra;
+                    Complex rb;
+                    rootOfUnity(-j, 2 * steps, 1.0f, ra);
+                    rootOfUnity(j, 2 * steps, 1.0f, rb);
+                    raRe[j] = ra.re;
+                    raIm[j] = ra.im;
+                    rbRe[j] = rb.re;
+                    rbIm[j] = rb.im;
+                }
+                std::vector<double> lanes;
+                for (std::size_t k = 0; k < band.a.size(); ++k)
+                    lanes.insert(lanes.end(), {band.a[k].re, band.a[k].im, band.b[k].re, band.b[k].im});
+                std::vector<float> scores(static_cast<std::size_t>(padded), -1.0f);
+                activeCodecKernels().scorePhaseTrials(lanes.data(), static_cast<int>(band.a.size()), raRe.data(),
+                                                      raIm.data(), rbRe.data(), rbIm.data(), steps, scores.data());
+                for (int j = 0; j < steps; ++j)
+                    ASSERT_TRUE(sameBits(scores[j], expected[static_cast<std::size_t>(j)]))
+                        << codecSimdLevelName(level) << ", " << band.name << ", " << steps << " steps, angle " << j
+                        << ": " << scores[j] << " vs " << expected[static_cast<std::size_t>(j)];
+            }
+        }
+    }
+}
+
+TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
+    for (CodecSimdLevel level : availableLevels()) {
+        ASSERT_TRUE(selectCodecSimdLevel(level));
+        Elb1764 reference(defaultCodecParameters, defaultEncoderTuning);
+        Elb1764 fast(defaultCodecParameters, defaultEncoderTuning);
+        for (const Band& band : adversarialBands()) {
+            for (int32_t history : {0, 5, 95, 96, 150, 191}) {
+                for (float energy : {0.0f, 1.0f, 1e30f}) {
+                    std::vector<Complex> refA = band.a, refB = band.b, fastA = band.a, fastB = band.b;
+                    int32_t refAngle = history, fastAngle = history;
+                    float refEnergy = energy, fastEnergy = energy;
+                    const int n = static_cast<int>(band.a.size());
+                    const int refCode = reference.encodeBandPhase(refA.data(), refB.data(), n, refAngle, refEnergy);
+                    const int fastCode = fast.encodeBandPhaseFast(fastA.data(), fastB.data(), n, fastAngle, fastEnergy);
+                    const std::string what = std::string(codecSimdLevelName(level)) + ", " + band.name;
+                    ASSERT_EQ(refCode, fastCode) << what;
+                    ASSERT_EQ(refAngle, fastAngle) << what;
+                    ASSERT_TRUE(sameBits(refEnergy, fastEnergy)) << what;
+                    ASSERT_EQ(std::memcmp(refA.data(), fastA.data(), refA.size() * sizeof(Complex)), 0) << what;
+                    ASSERT_EQ(std::memcmp(refB.data(), fastB.data(), refB.size() * sizeof(Complex)), 0) << what;
+                }
+            }
+        }
+    }
+}
+
+// The rotation by code from the tables against the one computing its roots,
+// for every code either way round.
+TEST_F(FastPath, TabledPhaseTurnsEqualComputedOnes) {
+    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
+    std::mt19937 rng(41);
+    std::uniform_real_distribution<float> any(-1e4f, 1e4f);
+    std::vector<Complex> a(19), b(19);
+    for (int code = -64; code < 64; ++code) {
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            a[k] = {any(rng), any(rng)};
+            b[k] = {any(rng), any(rng)};
+        }
+        std::vector<Complex> a2 = a, b2 = b;
+        codec.rotateBandPhase(a.data(), b.data(), 19, code);
+        codec.rotateBandPhaseFast(a2.data(), b2.data(), 19, code);
+        ASSERT_EQ(std::memcmp(a.data(), a2.data(), a.size() * sizeof(Complex)), 0) << code;
+        ASSERT_EQ(std::memcmp(b.data(), b2.data(), b.size() * sizeof(Complex)), 0) << code;
+    }
+}
+
+std::vector<std::pair<std::string, std::vector<float>>> adversarialMonoSpectra() {
+    std::vector<std::pair<std::string, std::vector<float>>> spectra;
+    std::mt19937 rng(51);
+    std::normal_distribution<float> normal(0.0f, 0.1f);
+    std::vector<float> x(blockLength, 0.0f);
+    spectra.push_back({"zero", x});
+    x[300] = -0.75f;
+    spectra.push_back({"one bin", x});
+    x[0] = 1.0f;
+    x[599] = 2.0f;
+    spectra.push_back({"edge bins", x});
+    std::fill(x.begin(), x.end(), 0.25f);
+    spectra.push_back({"flat (every rating tied)", x});
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = (k % 40 == 0) ? 0.5f : 0.01f;
+    spectra.push_back({"comb (ties at the threshold)", x});
+    for (float& v : x) v = normal(rng);
+    spectra.push_back({"random", x});
+    for (float& v : x) v = normal(rng) * 1e35f;
+    spectra.push_back({"huge", x});
+    for (float& v : x) v = normal(rng) * 1e-40f;
+    spectra.push_back({"subnormal", x});
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<float>(std::pow(0.97, static_cast<double>(k))) * ((k % 2) ? -1.0f : 1.0f);
+    spectra.push_back({"falling", x});
+    return spectra;
+}
+
+TEST_F(FastPath, FastToneChoiceMatchesTheReference) {
+    EncoderTuning tunings[2] = {defaultEncoderTuning, defaultEncoderTuning};
+    tunings[1].maskingDecay = 0.3f;
+    CodecParameters few = defaultCodecParameters;
+    few.toneCount = 1;
+    few.toneBins = 7;
+    for (CodecSimdLevel level : availableLevels()) {
+        ASSERT_TRUE(selectCodecSimdLevel(level));
+        for (const CodecParameters& p : {defaultCodecParameters, few}) {
+            for (const EncoderTuning& t : tunings) {
+                Elb1764 codec(p, t);
+                for (const auto& [name, spectrum] : adversarialMonoSpectra()) {
+                    std::vector<float> x1 = spectrum, x2 = spectrum;
+                    std::vector<int> codes1(blockLength, -1), bins1(blockLength, -1), codes2(blockLength, -1),
+                        bins2(blockLength, -1);
+                    codec.extractTones(x1.data(), codes1.data(), bins1.data());
+                    codec.extractTonesFast(x2.data(), codes2.data(), bins2.data());
+                    const std::string what = std::string(codecSimdLevelName(level)) + ", " + name;
+                    ASSERT_EQ(codes1, codes2) << what;
+                    ASSERT_EQ(bins1, bins2) << what;
+                    ASSERT_EQ(std::memcmp(x1.data(), x2.data(), x1.size() * sizeof(float)), 0) << what;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(FastPath, FastGainNoiseAndBalanceMeasuresMatchTheReference) {
+    EncoderTuning t = defaultEncoderTuning;
+    t.balanceNormExponent = 0.7f;
+    for (const EncoderTuning& tuning : {defaultEncoderTuning, t}) {
+        Elb1764 codec(defaultCodecParameters, tuning);
+        for (const auto& [name, spectrum] : adversarialMonoSpectra()) {
+            for (float scale : {1.0f, 40.0f, 1e4f, 3e6f}) {
+                std::vector<float> x1(spectrum), x2(spectrum);
+                for (std::size_t k = 0; k < x1.size(); ++k) x1[k] = x2[k] = spectrum[k] * scale;
+                ASSERT_EQ(codec.normalizeGain(x1.data(), 704), codec.normalizeGainFast(x2.data(), 704)) << name;
+                ASSERT_EQ(std::memcmp(x1.data(), x2.data(), x1.size() * sizeof(float)), 0) << name;
+                for (int start : {0, 1, 39, 300, 620}) {
+                    for (int n : {1, 4, 84}) {
+                        for (float exponent : {0.5f, 1.0f, 2.5f}) {
+                            ASSERT_EQ(codec.measureBandNoise(x1.data() + start, n, exponent),
+                                      codec.measureBandNoiseFast(x1.data() + start, n, exponent))
+                                << name << ", bins " << start << "+" << n;
+                        }
+                    }
+                }
+            }
+        }
+        for (const Band& band : adversarialBands()) {
+            const int n = static_cast<int>(band.a.size());
+            ASSERT_EQ(codec.measureBandBalance(band.a.data(), band.b.data(), n),
+                      codec.measureBandBalanceFast(band.a.data(), band.b.data(), n))
+                << band.name;
+        }
+    }
+}
+
+// The tables hold what the reference expressions give for every code.
+TEST_F(FastPath, TablesHoldTheReferenceValues) {
+    const CodecParameters& p = defaultCodecParameters;
+    const FastPathData data(p, defaultEncoderTuning, true, true);
+    ASSERT_EQ(data.noiseEdges.size(), 33u);
+    EXPECT_EQ(data.noiseEdges[1], 1);
+    EXPECT_EQ(data.phaseEdges, (std::vector<int>{0, 38, 151, 338, 600}));
+    EXPECT_EQ(data.balanceEdges, (std::vector<int>{0, 44, 177, 396, 704}));
+    ASSERT_EQ(data.encoderGains.size(), 256u);
+    ASSERT_EQ(data.decoderGains.size(), 256u);
+    ASSERT_EQ(data.noiseAmplitudes.size(), 32u);
+    ASSERT_EQ(data.toneAmplitudes.size(), 16u);
+    for (int code = 0; code < 256; ++code) {
+        const float level = static_cast<float>(dequantize(code, 32.0f, 128.0f, 8));
+        EXPECT_TRUE(sameBits(data.encoderGains[code], static_cast<float>(fromLevel(level)))) << code;
+        EXPECT_TRUE(sameBits(data.encoderGains[code], encoderGainOf(p, code))) << code;
+        EXPECT_TRUE(sameBits(data.decoderGains[code], static_cast<float>(fromLevel(dequantize(code, 32.0f, 128.0f, 8)))))
+            << code;
+    }
+    for (int code = 0; code < 32; ++code)
+        EXPECT_TRUE(sameBits(data.noiseAmplitudes[code], static_cast<float>(fromLevel(dequantize(code, -96.0f, 0.0f, 5)))))
+            << code;
+    for (int code = 0; code < 16; ++code) {
+        const float level = static_cast<float>(dequantize(code, 0.0f, -96.0f, 4));
+        EXPECT_TRUE(sameBits(data.toneAmplitudes[code], static_cast<float>(fromLevel(level)))) << code;
+    }
+    EXPECT_FLOAT_EQ(data.noiseAmplitudes[0], 1.0f / 65536.0f);
+    EXPECT_FLOAT_EQ(data.toneAmplitudes[0], 1.0f);
+    EXPECT_DOUBLE_EQ(data.noiseFloorAmplitude, fromLevel(-96.0));
+    ASSERT_EQ(data.maskingFactors.size(), 600u);
+    for (int i = 1; i < 600; ++i) EXPECT_EQ(data.maskingFactors[i], maskingStepFactor(i, 0.85f)) << i;
+    ASSERT_EQ(data.trialRaRe.size(), 96u);
+    for (int j = 0; j < 96; ++j) {
+        Complex ra;
+        Complex rb;
+        rootOfUnity(-j, 192, 1.0f, ra);
+        rootOfUnity(j, 192, 1.0f, rb);
+        EXPECT_EQ(data.trialRaRe[j], ra.re) << j;
+        EXPECT_EQ(data.trialRaIm[j], ra.im) << j;
+        EXPECT_EQ(data.trialRbRe[j], rb.re) << j;
+        EXPECT_EQ(data.trialRbIm[j], rb.im) << j;
+    }
+    // A block too wide for tables gets none; the per-use values are the same expressions.
+    CodecParameters wide = p;
+    wide.noiseBits = 20;
+    const FastPathData wideData(wide, defaultEncoderTuning, true, true);
+    EXPECT_TRUE(wideData.noiseAmplitudes.empty());
+    EXPECT_FALSE(wideData.decoderGains.empty());
+    // Nothing is built for a side that cannot work.
+    const FastPathData none(p, defaultEncoderTuning, false, false);
+    EXPECT_TRUE(none.noiseEdges.empty());
+    EXPECT_TRUE(none.trialRaRe.empty());
+}
+
+TEST_F(FastPath, KernelVariantsAreSelectableOnlyWhereAvailable) {
+    EXPECT_TRUE(codecSimdLevelAvailable(bestCodecSimdLevel()));
+    for (CodecSimdLevel level : availableLevels()) {
+        EXPECT_TRUE(selectCodecSimdLevel(level));
+        EXPECT_EQ(activeCodecSimdLevel(), level);
+    }
+    for (CodecSimdLevel level : {CodecSimdLevel::sse2, CodecSimdLevel::avx2, CodecSimdLevel::avx512}) {
+        if (codecSimdLevelAvailable(level)) continue;
+        const CodecSimdLevel before = activeCodecSimdLevel();
+        EXPECT_FALSE(selectCodecSimdLevel(level));
+        EXPECT_EQ(activeCodecSimdLevel(), before);
+    }
+    EXPECT_STREQ(codecSimdLevelName(CodecSimdLevel::avx512), "avx512");
+}
+
+}  // namespace
