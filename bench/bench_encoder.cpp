@@ -1,7 +1,10 @@
 // Cost of the frame encoder and its parts on music-like spectra: the whole
 // encodeFrame, the phase search alone (encodeBandPhase over the phase bands),
-// the tone choice and the noise measure; and the packet sizes of a few
-// generated signals.
+// the tone choice, the noise and balance measures; and the packet sizes of a
+// few generated signals. Each stage runs on the reference path (literal
+// steps) and the fast path (same bits); the fast phase search and tone choice
+// also per vector-kernel variant (portable, sse2, avx2, avx512, where the
+// processor has them).
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +17,7 @@
 
 #include "bits/bin_writer.h"
 #include "codec/band_edges.h"
+#include "codec/codec_kernels.h"
 #include "codec/codec_parameters.h"
 #include "codec/elb1764.h"
 #include "transform/filter_bank.h"
@@ -161,9 +165,25 @@ void BM_SpectrumCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_SpectrumCopy);
 
+// Argument 0: the reference path, 1: the fast path.
+CodecPath pathOf(const benchmark::State& state) { return state.range(0) ? CodecPath::fast : CodecPath::reference; }
+
+// Argument: a CodecSimdLevel; skips the run where the processor lacks it.
+bool selectLevel(benchmark::State& state, int64_t level) {
+    const CodecSimdLevel chosen = static_cast<CodecSimdLevel>(level);
+    if (!selectCodecSimdLevel(chosen)) {
+        state.SkipWithError("not available on this processor");
+        return false;
+    }
+    state.SetLabel(codecSimdLevelName(chosen));
+    return true;
+}
+
 void BM_EncodeFrame(benchmark::State& state) {
     const std::vector<SpectrumPair>& frames = musicSpectra();
     auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
+    codec->setCodecPath(pathOf(state));
+    state.SetLabel(state.range(0) ? "fast" : "reference");
     std::vector<Complex> left(blockLength), right(blockLength);
     std::vector<uint8_t> packet(1024);
     std::size_t i = 0;
@@ -178,10 +198,12 @@ void BM_EncodeFrame(benchmark::State& state) {
     }
     state.counters["bits/frame"] = benchmark::Counter(static_cast<double>(bits), benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_EncodeFrame);
+BENCHMARK(BM_EncodeFrame)->ArgName("fast")->Arg(0)->Arg(1);
 
-// The phase search alone: encodeBandPhase over every phase band of a frame.
-void BM_PhaseSearch(benchmark::State& state) {
+// The phase search alone: encodeBandPhase over every phase band of a frame,
+// reference form, then the fast form per kernel variant.
+template <bool fast>
+void phaseSearchBench(benchmark::State& state) {
     const std::vector<SpectrumPair>& frames = musicSpectra();
     auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
     const CodecParameters& p = defaultCodecParameters;
@@ -194,14 +216,26 @@ void BM_PhaseSearch(benchmark::State& state) {
         for (int band = 0; band < p.phaseBands; ++band) {
             const int start = bandEdge(band, p.phaseBands, p.phaseBins);
             const int n = bandEdge(band + 1, p.phaseBands, p.phaseBins) - start;
-            benchmark::DoNotOptimize(codec->encodeBandPhase(left.data() + start, right.data() + start, n,
-                                                            angle[static_cast<std::size_t>(band)],
-                                                            energy[static_cast<std::size_t>(band)]));
+            Complex* a = left.data() + start;
+            Complex* b = right.data() + start;
+            int32_t& prevAngle = angle[static_cast<std::size_t>(band)];
+            float& prevEnergy = energy[static_cast<std::size_t>(band)];
+            benchmark::DoNotOptimize(fast ? codec->encodeBandPhaseFast(a, b, n, prevAngle, prevEnergy)
+                                          : codec->encodeBandPhase(a, b, n, prevAngle, prevEnergy));
         }
         i = (i + 1) % frames.size();
     }
 }
+
+void BM_PhaseSearch(benchmark::State& state) { phaseSearchBench<false>(state); }
 BENCHMARK(BM_PhaseSearch);
+
+void BM_PhaseSearchFast(benchmark::State& state) {
+    if (!selectLevel(state, state.range(0))) return;
+    phaseSearchBench<true>(state);
+    selectCodecSimdLevel(bestCodecSimdLevel());
+}
+BENCHMARK(BM_PhaseSearchFast)->ArgName("level")->DenseRange(0, 3);
 
 // Normalised mono spectra as the tone choice receives them.
 const std::vector<std::vector<float>>& monoSpectra() {
@@ -214,7 +248,8 @@ const std::vector<std::vector<float>>& monoSpectra() {
     return monos;
 }
 
-void BM_ExtractTones(benchmark::State& state) {
+template <bool fast>
+void extractTonesBench(benchmark::State& state) {
     const std::vector<std::vector<float>>& monos = monoSpectra();
     auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
     std::vector<float> x(blockLength);
@@ -223,14 +258,27 @@ void BM_ExtractTones(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         std::copy(monos[i].begin(), monos[i].end(), x.begin());
-        codec->extractTones(x.data(), codes.data(), bins.data());
+        if (fast)
+            codec->extractTonesFast(x.data(), codes.data(), bins.data());
+        else
+            codec->extractTones(x.data(), codes.data(), bins.data());
         benchmark::DoNotOptimize(bins.data());
         i = (i + 1) % monos.size();
     }
 }
+
+void BM_ExtractTones(benchmark::State& state) { extractTonesBench<false>(state); }
 BENCHMARK(BM_ExtractTones);
 
-// The noise measure over every noise band of a frame (tones already removed).
+void BM_ExtractTonesFast(benchmark::State& state) {
+    if (!selectLevel(state, state.range(0))) return;
+    extractTonesBench<true>(state);
+    selectCodecSimdLevel(bestCodecSimdLevel());
+}
+BENCHMARK(BM_ExtractTonesFast)->ArgName("level")->DenseRange(0, 3);
+
+// The noise measure over every noise band of a frame (tones already
+// removed); argument 1 for the fast form.
 void BM_MeasureBandNoise(benchmark::State& state) {
     auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
     std::vector<std::vector<float>> residuals = monoSpectra();
@@ -238,18 +286,43 @@ void BM_MeasureBandNoise(benchmark::State& state) {
     std::vector<int> bins(codes.size());
     for (std::vector<float>& x : residuals) codec->extractTones(x.data(), codes.data(), bins.data());
     const CodecParameters& p = defaultCodecParameters;
+    const bool fast = state.range(0) != 0;
+    state.SetLabel(fast ? "fast" : "reference");
     std::size_t i = 0;
     for (auto _ : state) {
         const std::vector<float>& x = residuals[i];
         for (int band = 0; band < p.noiseBands; ++band) {
             const int start = bandEdge(band, p.noiseBands, p.noiseBins);
             const int n = bandEdge(band + 1, p.noiseBands, p.noiseBins) - start;
-            benchmark::DoNotOptimize(codec->measureBandNoise(x.data() + start, n, 0.5f));
+            benchmark::DoNotOptimize(fast ? codec->measureBandNoiseFast(x.data() + start, n, 0.5f)
+                                          : codec->measureBandNoise(x.data() + start, n, 0.5f));
         }
         i = (i + 1) % residuals.size();
     }
 }
-BENCHMARK(BM_MeasureBandNoise);
+BENCHMARK(BM_MeasureBandNoise)->ArgName("fast")->Arg(0)->Arg(1);
+
+// The balance measure over every balance band of a frame.
+void BM_MeasureBandBalance(benchmark::State& state) {
+    const std::vector<SpectrumPair>& frames = musicSpectra();
+    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
+    const CodecParameters& p = defaultCodecParameters;
+    const bool fast = state.range(0) != 0;
+    state.SetLabel(fast ? "fast" : "reference");
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const SpectrumPair& frame = frames[i];
+        for (int band = 0; band < p.balanceBands; ++band) {
+            const int start = bandEdge(band, p.balanceBands, p.balanceBins);
+            const int n = bandEdge(band + 1, p.balanceBands, p.balanceBins) - start;
+            const Complex* a = frame.left.data() + start;
+            const Complex* b = frame.right.data() + start;
+            benchmark::DoNotOptimize(fast ? codec->measureBandBalanceFast(a, b, n) : codec->measureBandBalance(a, b, n));
+        }
+        i = (i + 1) % frames.size();
+    }
+}
+BENCHMARK(BM_MeasureBandBalance)->ArgName("fast")->Arg(0)->Arg(1);
 
 // Whole-signal encoding through the frame buffers; reports the average
 // packet (bytes per frame, padded) and the bit rate at 50 frames a second.

@@ -31,6 +31,16 @@ struct CodecKernels {
     // of 8 entries. scores gets count floats (room for that padding too).
     void (*scorePhaseTrials)(const double* band, int n, const double* raRe, const double* raIm,
                              const double* rbRe, const double* rbIm, int count, float* scores);
+    // The cheap first pass of the phase search: for trial angles j =
+    // 0..count-1, approx[j] = the score computed in float arithmetic, and
+    // bound[j] = the float sum over the bins of farBound[k] where the
+    // float magnitude of the trial's sum is at least farFrom[k], else
+    // nearBound[k] (see fast_frame_encoder.cpp for what these bound). The
+    // float roots raRe.. are padded with zeros to a multiple of 16.
+    void (*approximatePhaseTrials)(const Complex* a, const Complex* b, int n, const float* farFrom,
+                                   const float* farBound, const float* nearBound, const float* raRe,
+                                   const float* raIm, const float* rbRe, const float* rbIm, int count,
+                                   float* approx, float* bound);
     // Last step of the masking spread: s[i] = hyp(s[i], hyp(forward[i], backward[i])),
     // each hypotenuse rounded to float.
     void (*combineMasking)(float* s, const float* forward, const float* backward, int n);

@@ -39,9 +39,32 @@ struct Avx2Lanes {
     static void storeFloats(float* p, V a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 };
 
+struct Avx2FloatLanes {
+    static constexpr int width = 8;
+    using V = __m256;
+    static V set1(float v) { return _mm256_set1_ps(v); }
+    static V zero() { return _mm256_setzero_ps(); }
+    static V load(const float* p) { return _mm256_loadu_ps(p); }
+    static V add(V a, V b) { return _mm256_add_ps(a, b); }
+    static V sub(V a, V b) { return _mm256_sub_ps(a, b); }
+    static V mul(V a, V b) { return _mm256_mul_ps(a, b); }
+    static V sqrt(V a) { return _mm256_sqrt_ps(a); }
+    static V atLeast(V x, V limit, V then, V otherwise) {
+        return _mm256_blendv_ps(otherwise, then, _mm256_cmp_ps(x, limit, _CMP_GE_OQ));
+    }
+    static void store(float* p, V a) { _mm256_storeu_ps(p, a); }
+};
+
 void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
                       const double* rbIm, int count, float* scores) {
     codeckernels::scorePhaseTrials<Avx2Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
+                            const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
+                            const float* rbIm, int count, float* approx, float* bound) {
+    codeckernels::approximatePhaseTrials<Avx2FloatLanes>(a, b, n, farFrom, farBound, nearBound, raRe, raIm, rbRe, rbIm, count,
+                                             approx, bound);
 }
 
 void combineMasking(float* s, const float* forward, const float* backward, int n) {
@@ -50,7 +73,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Avx2Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

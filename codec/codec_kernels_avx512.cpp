@@ -43,9 +43,32 @@ struct Avx512Lanes {
     static void storeFloats(float* p, V a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(all, a)); }
 };
 
+struct Avx512FloatLanes {
+    static constexpr int width = 16;
+    using V = __m512;
+    static V set1(float v) { return _mm512_set1_ps(v); }
+    static V zero() { return _mm512_setzero_ps(); }
+    static V load(const float* p) { return _mm512_loadu_ps(p); }
+    static V add(V a, V b) { return _mm512_add_ps(a, b); }
+    static V sub(V a, V b) { return _mm512_sub_ps(a, b); }
+    static V mul(V a, V b) { return _mm512_mul_ps(a, b); }
+    static V sqrt(V a) { return _mm512_maskz_sqrt_ps(0xFFFF, a); }
+    static V atLeast(V x, V limit, V then, V otherwise) {
+        return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, limit, _CMP_GE_OQ), otherwise, then);
+    }
+    static void store(float* p, V a) { _mm512_storeu_ps(p, a); }
+};
+
 void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
                       const double* rbIm, int count, float* scores) {
     codeckernels::scorePhaseTrials<Avx512Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
+                            const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
+                            const float* rbIm, int count, float* approx, float* bound) {
+    codeckernels::approximatePhaseTrials<Avx512FloatLanes>(a, b, n, farFrom, farBound, nearBound, raRe, raIm, rbRe, rbIm, count,
+                                             approx, bound);
 }
 
 void combineMasking(float* s, const float* forward, const float* backward, int n) {
@@ -54,7 +77,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Avx512Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

@@ -72,6 +72,64 @@ inline void scorePhaseTrials(const double* band, int n, const double* raRe, cons
         scoreTrialGroups<D, 1>(band, n, raRe + j, raIm + j, rbRe + j, rbIm + j, scores + j);
 }
 
+// The approximate pass on float lanes (a lanes type F like D, over floats,
+// with F::atLeast(x, limit, then, otherwise) selecting per lane). No lane
+// result needs to match anything bit for bit here: the caller only relies on
+// the error bounds of plain float arithmetic (each operation correctly
+// rounded), whatever the order of the lanes.
+template <class F, int groups>
+inline void approximateTrialGroups(const Complex* a, const Complex* b, int n, const float* farFrom,
+                                   const float* farBound, const float* nearBound, const float* raRe,
+                                   const float* raIm, const float* rbRe, const float* rbIm, float* approx,
+                                   float* bound) {
+    using V = typename F::V;
+    constexpr int w = F::width;
+    V c1[groups], s1[groups], c2[groups], s2[groups], sum[groups], error[groups];
+    for (int g = 0; g < groups; ++g) {
+        c1[g] = F::load(raRe + g * w);
+        s1[g] = F::load(raIm + g * w);
+        c2[g] = F::load(rbRe + g * w);
+        s2[g] = F::load(rbIm + g * w);
+        sum[g] = F::zero();
+        error[g] = F::zero();
+    }
+    for (int k = 0; k < n; ++k) {
+        const V a1 = F::set1(a[k].re);
+        const V a2 = F::set1(a[k].im);
+        const V b1 = F::set1(b[k].re);
+        const V b2 = F::set1(b[k].im);
+        const V limit = F::set1(farFrom[k]);
+        const V far = F::set1(farBound[k]);
+        const V near = F::set1(nearBound[k]);
+        for (int g = 0; g < groups; ++g) {
+            const V zr = F::add(F::sub(F::mul(b1, c2[g]), F::mul(b2, s2[g])), F::sub(F::mul(a1, c1[g]), F::mul(a2, s1[g])));
+            const V zi = F::add(F::add(F::mul(b1, s2[g]), F::mul(b2, c2[g])), F::add(F::mul(a1, s1[g]), F::mul(a2, c1[g])));
+            const V magnitude = F::sqrt(F::add(F::mul(zr, zr), F::mul(zi, zi)));
+            sum[g] = F::add(sum[g], F::sqrt(magnitude));
+            error[g] = F::add(error[g], F::atLeast(magnitude, limit, far, near));
+        }
+    }
+    for (int g = 0; g < groups; ++g) {
+        F::store(approx + g * w, sum[g]);
+        F::store(bound + g * w, error[g]);
+    }
+}
+
+template <class F>
+inline void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom,
+                                   const float* farBound, const float* nearBound, const float* raRe,
+                                   const float* raIm, const float* rbRe, const float* rbIm, int count,
+                                   float* approx, float* bound) {
+    constexpr int w = F::width;
+    int j = 0;
+    for (; j + 2 * w <= count; j += 2 * w)
+        approximateTrialGroups<F, 2>(a, b, n, farFrom, farBound, nearBound, raRe + j, raIm + j, rbRe + j, rbIm + j,
+                                     approx + j, bound + j);
+    for (; j < count; j += w)
+        approximateTrialGroups<F, 1>(a, b, n, farFrom, farBound, nearBound, raRe + j, raIm + j, rbRe + j, rbIm + j,
+                                     approx + j, bound + j);
+}
+
 // hypotenuse(a, b) of float lanes: float(a*a) + b*b in double, then the root.
 template <class D>
 inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {

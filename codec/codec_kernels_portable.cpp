@@ -35,9 +35,42 @@ struct PortableLanes {
     }
 };
 
+struct PortableFloatLanes {
+    static constexpr int width = 4;
+    struct V {
+        float x[width];
+    };
+    template <class Fn>
+    static V map(Fn f) {
+        V r;
+        for (int i = 0; i < width; ++i) r.x[i] = f(i);
+        return r;
+    }
+    static V set1(float v) { return map([v](int) { return v; }); }
+    static V zero() { return set1(0.0f); }
+    static V load(const float* p) { return map([p](int i) { return p[i]; }); }
+    static V add(V a, V b) { return map([&](int i) { return a.x[i] + b.x[i]; }); }
+    static V sub(V a, V b) { return map([&](int i) { return a.x[i] - b.x[i]; }); }
+    static V mul(V a, V b) { return map([&](int i) { return a.x[i] * b.x[i]; }); }
+    static V sqrt(V a) { return map([&](int i) { return std::sqrt(a.x[i]); }); }
+    static V atLeast(V x, V limit, V then, V otherwise) {
+        return map([&](int i) { return x.x[i] >= limit.x[i] ? then.x[i] : otherwise.x[i]; });
+    }
+    static void store(float* p, V a) {
+        for (int i = 0; i < width; ++i) p[i] = a.x[i];
+    }
+};
+
 void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
                       const double* rbIm, int count, float* scores) {
     codeckernels::scorePhaseTrials<PortableLanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
+                            const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
+                            const float* rbIm, int count, float* approx, float* bound) {
+    codeckernels::approximatePhaseTrials<PortableFloatLanes>(a, b, n, farFrom, farBound, nearBound, raRe, raIm, rbRe, rbIm, count,
+                                             approx, bound);
 }
 
 void combineMasking(float* s, const float* forward, const float* backward, int n) {
@@ -46,7 +79,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<PortableLanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

@@ -33,9 +33,33 @@ struct Sse2Lanes {
     }
 };
 
+struct Sse2FloatLanes {
+    static constexpr int width = 4;
+    using V = __m128;
+    static V set1(float v) { return _mm_set1_ps(v); }
+    static V zero() { return _mm_setzero_ps(); }
+    static V load(const float* p) { return _mm_loadu_ps(p); }
+    static V add(V a, V b) { return _mm_add_ps(a, b); }
+    static V sub(V a, V b) { return _mm_sub_ps(a, b); }
+    static V mul(V a, V b) { return _mm_mul_ps(a, b); }
+    static V sqrt(V a) { return _mm_sqrt_ps(a); }
+    static V atLeast(V x, V limit, V then, V otherwise) {
+        const V mask = _mm_cmpge_ps(x, limit);
+        return _mm_or_ps(_mm_and_ps(mask, then), _mm_andnot_ps(mask, otherwise));
+    }
+    static void store(float* p, V a) { _mm_storeu_ps(p, a); }
+};
+
 void scorePhaseTrials(const double* band, int n, const double* raRe, const double* raIm, const double* rbRe,
                       const double* rbIm, int count, float* scores) {
     codeckernels::scorePhaseTrials<Sse2Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
+}
+
+void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
+                            const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
+                            const float* rbIm, int count, float* approx, float* bound) {
+    codeckernels::approximatePhaseTrials<Sse2FloatLanes>(a, b, n, farFrom, farBound, nearBound, raRe, raIm, rbRe, rbIm, count,
+                                             approx, bound);
 }
 
 void combineMasking(float* s, const float* forward, const float* backward, int n) {
@@ -44,7 +68,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Sse2Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

@@ -83,13 +83,54 @@ void Elb1764::encodeFrameFast(Complex* left, Complex* right, da_BinWriter& out) 
     out.writeSubset(encoderToneBins, 0, p.toneBins - 1, p.toneCount);
 }
 
+// The search of a band with the angles' exact scores, choosing among
+// them as the reference does: the first strictly best, from best 0 at score 0.
+//
+// When there are enough trial angles, a cheap first pass in float arithmetic
+// rules out every angle that provably cannot be the reference's choice, and
+// only the rest are scored exactly. The proof, per bin k of a band, with
+// u = 2^-24, L = |a.re| + |a.im| + |b.re| + |b.im| and z the exact
+// a ra + b rb of a trial (|z| <= 1.0001 L; every root part is within [-1, 1]):
+// - The reference rounds z four times (double then float): each part is off
+//   by at most 2.001 u L + 2^-149, so its magnitude r is off |z| by at most
+//   3.43 u L + 2^-73 after the rounded square, sum and root.
+// - The float pass rounds each product and sum once: each part is off by at
+//   most 3.001 u L, its magnitude r' off |z| by at most 6.36 u L + 2^-73.
+// - Both terms are square roots of these magnitudes: with D = 10 u L + 2^-72
+//   (at least the sum of the two errors above), the terms differ by at most
+//   2 sqrt(D) + 2.1 u sqrt(L) (|sqrt p - sqrt q| <= sqrt |p - q|, plus the
+//   rounding of each root): nearBound. Where r' >= T = 2^-10 L + 2^-60 we
+//   know |z| >= 0.75 T, and |sqrt p - sqrt q| <= |p - q| / sqrt q gives
+//   D / sqrt(0.75 T) + 2.1 u sqrt(L) <= 373 u sqrt(L) + 2^-41: farBound.
+//   Each bound is rounded up to a float (scaled by 1 + 2^-20 first).
+// - Both scores are sums of n nonnegative terms rounded after each addition,
+//   each rounding within u (1.0001 u for the reference's double then float)
+//   of the partial sum, which never exceeds the final one; so with
+//   c = 1.02 n u, true sums within c of the computed ones (plus 2^-140 per
+//   bin for subnormal partial sums). With A the float score and E the float
+//   sum of the chosen bounds, the reference score S satisfies
+//   ((A - E) - c (A + E) - x) / (1 + c) <= S <= ((A + E) (1 + c) + x) / (1 - c),
+//   x = 2n 2^-140, each side widened by 2^-40 for its own double rounding.
+// An angle whose upper end lies below the largest lower end scores strictly
+// less than some other angle, so it is never the first best: only angles
+// reaching that lower end are scored exactly, in ascending order. Bands with
+// a value that is not finite or above 2^60 (where float squares could
+// overflow) are scored exactly throughout.
 int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
     FastPathData& f = *fast;
     const int steps = tuning.phaseSearchSteps;
     // Too many trial angles for tables: the reference search.
     if (f.trialRaRe.empty() || n > blockLength) return encodeBandPhase(a, b, n, prevAngle, prevEnergy);
 
-    // 1. Band energy, in bin order; the bins go to the lanes' layout meanwhile.
+    constexpr double u = 1.0 / 16777216.0;  // 2^-24
+    constexpr double largestPrunable = 1152921504606846976.0;  // 2^60
+    const double roundUp = 1.0 + std::ldexp(1.0, -20);
+    const double nearScale = 2.0 * std::sqrt(10.0 * u) + 2.1 * u;
+    const double farScale = 373.0 * u;
+    bool prunable = steps >= 16;
+
+    // 1. Band energy, in bin order; meanwhile the bins go to the exact
+    //    kernel's layout and each bin's error bounds are made.
     float energy = 0.0f;
     double* lanes = f.bandLanes.data();
     for (int k = 0; k < n; ++k) {
@@ -100,19 +141,88 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         lanes[4 * k + 1] = a[k].im;
         lanes[4 * k + 2] = b[k].re;
         lanes[4 * k + 3] = b[k].im;
+        if (prunable) {
+            const double size = (std::fabs(static_cast<double>(a[k].re)) + std::fabs(static_cast<double>(a[k].im)) +
+                                 std::fabs(static_cast<double>(b[k].re)) + std::fabs(static_cast<double>(b[k].im))) *
+                                (1.0 + std::ldexp(1.0, -50));
+            if (!(size <= largestPrunable)) {
+                prunable = false;  // also NaN
+                continue;
+            }
+            const double root = std::sqrt(size) * (1.0 + std::ldexp(1.0, -50));
+            f.farFrom[at(k)] = static_cast<float>((std::ldexp(size, -10) + std::ldexp(1.0, -60)) * roundUp);
+            f.farBound[at(k)] = static_cast<float>((farScale * root + std::ldexp(1.0, -41)) * roundUp);
+            f.nearBound[at(k)] = static_cast<float>((nearScale * root + std::ldexp(1.0, -35)) * roundUp);
+        }
     }
 
-    // 2. Every trial angle's score, then the first best in ascending order.
+    const CodecKernels& kernels = activeCodecKernels();
     float* scores = f.trialScores.data();
-    activeCodecKernels().scorePhaseTrials(lanes, n, f.trialRaRe.data(), f.trialRaIm.data(), f.trialRbRe.data(),
-                                          f.trialRbIm.data(), steps, scores);
     int best = 0;
     float bestScore = 0.0f;
-    for (int j = 0; j < steps; ++j) {
-        if (bestScore < scores[j]) {
-            best = j;
-            bestScore = scores[j];
+    bool searched = false;
+    if (prunable) {
+        // 2a. Float scores and their bounds; the largest lower end.
+        float* approx = f.approxScores.data();
+        float* bound = f.approxBounds.data();
+        kernels.approximatePhaseTrials(a, b, n, f.farFrom.data(), f.farBound.data(), f.nearBound.data(),
+                                       f.trialRaReF.data(), f.trialRaImF.data(), f.trialRbReF.data(),
+                                       f.trialRbImF.data(), steps, approx, bound);
+        const double c = 1.02 * n * u;
+        const double tiny = 2.0 * n * std::ldexp(1.0, -140);
+        const double widen = std::ldexp(1.0, -40);
+        auto upperEnd = [&](int j) {
+            const double sum = static_cast<double>(approx[j]) + bound[j];
+            const double upper = (sum * (1.0 + c) + tiny) / (1.0 - c);
+            return upper + std::fabs(upper) * widen;
+        };
+        double largestLower = -1.0;
+        bool finite = true;
+        for (int j = 0; j < steps; ++j) {
+            const double lowerSum = static_cast<double>(approx[j]) - bound[j];
+            const double lower = (lowerSum - c * (static_cast<double>(approx[j]) + bound[j]) - tiny) / (1.0 + c);
+            largestLower = std::max(largestLower, lower - std::fabs(lower) * widen);
+            finite = finite && std::isfinite(lower);
         }
+        // 2b. The angles that can still win, their exact scores in ascending order.
+        int count = 0;
+        if (finite) {
+            for (int j = 0; j < steps; ++j) {
+                if (upperEnd(j) < largestLower) continue;
+                f.candidates[at(count)] = j;
+                f.candidateRaRe[at(count)] = f.trialRaRe[at(j)];
+                f.candidateRaIm[at(count)] = f.trialRaIm[at(j)];
+                f.candidateRbRe[at(count)] = f.trialRbRe[at(j)];
+                f.candidateRbIm[at(count)] = f.trialRbIm[at(j)];
+                ++count;
+            }
+        }
+        if (finite && count <= steps / 2) {
+            for (int i = count; i < (count + 7) / 8 * 8; ++i)
+                f.candidateRaRe[at(i)] = f.candidateRaIm[at(i)] = f.candidateRbRe[at(i)] = f.candidateRbIm[at(i)] = 0.0;
+            kernels.scorePhaseTrials(lanes, n, f.candidateRaRe.data(), f.candidateRaIm.data(), f.candidateRbRe.data(),
+                                     f.candidateRbIm.data(), count, scores);
+            for (int i = 0; i < count; ++i) {
+                if (bestScore < scores[i]) {
+                    best = f.candidates[at(i)];
+                    bestScore = scores[i];
+                }
+            }
+            f.lastExactTrials = count;
+            searched = true;
+        }
+    }
+    if (!searched) {
+        // 2. Every trial angle's score, then the first best in ascending order.
+        kernels.scorePhaseTrials(lanes, n, f.trialRaRe.data(), f.trialRaIm.data(), f.trialRbRe.data(),
+                                 f.trialRbIm.data(), steps, scores);
+        for (int j = 0; j < steps; ++j) {
+            if (bestScore < scores[j]) {
+                best = j;
+                bestScore = scores[j];
+            }
+        }
+        f.lastExactTrials = steps;
     }
 
     // 3.-7.

@@ -92,6 +92,28 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
         }
         trialScores.assign(padded, 0.0f);
         bandLanes.assign(4 * static_cast<std::size_t>(blockLength), 0.0);
+
+        const std::size_t paddedFloat = static_cast<std::size_t>((steps + 15) / 16 * 16);
+        trialRaReF.assign(paddedFloat, 0.0f);
+        trialRaImF.assign(paddedFloat, 0.0f);
+        trialRbReF.assign(paddedFloat, 0.0f);
+        trialRbImF.assign(paddedFloat, 0.0f);
+        for (int j = 0; j < steps; ++j) {
+            trialRaReF[static_cast<std::size_t>(j)] = static_cast<float>(trialRaRe[static_cast<std::size_t>(j)]);
+            trialRaImF[static_cast<std::size_t>(j)] = static_cast<float>(trialRaIm[static_cast<std::size_t>(j)]);
+            trialRbReF[static_cast<std::size_t>(j)] = static_cast<float>(trialRbRe[static_cast<std::size_t>(j)]);
+            trialRbImF[static_cast<std::size_t>(j)] = static_cast<float>(trialRbIm[static_cast<std::size_t>(j)]);
+        }
+        farFrom.assign(static_cast<std::size_t>(blockLength), 0.0f);
+        farBound.assign(static_cast<std::size_t>(blockLength), 0.0f);
+        nearBound.assign(static_cast<std::size_t>(blockLength), 0.0f);
+        approxScores.assign(paddedFloat, 0.0f);
+        approxBounds.assign(paddedFloat, 0.0f);
+        candidates.assign(padded, 0);
+        candidateRaRe.assign(padded, 0.0);
+        candidateRaIm.assign(padded, 0.0);
+        candidateRbRe.assign(padded, 0.0);
+        candidateRbIm.assign(padded, 0.0);
     }
 
     const int toneBins = std::min<int>(p.toneBins, blockLength);

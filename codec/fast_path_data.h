@@ -50,9 +50,23 @@ struct FastPathData {
     std::vector<float> noiseAmplitudes;  // fillBandNoise
     std::vector<float> toneAmplitudes;   // placeTones, per level code (code div 2), unsigned
 
+    // The same rotations as floats, zero-padded to a multiple of 16, for the
+    // approximate first pass of the search.
+    std::vector<float> trialRaReF, trialRaImF, trialRbReF, trialRbImF;
+
     // Working arrays.
     std::vector<double> bandLanes;    // 4 doubles per bin: a.re, a.im, b.re, b.im
     std::vector<float> trialScores;   // one per trial angle, padded
+    // Phase search first pass: per bin the error bounds, per trial the float
+    // score and its bound; the trials that can still win, their rotations
+    // gathered for the exact kernel, and their exact scores.
+    std::vector<float> farFrom, farBound, nearBound;
+    std::vector<float> approxScores, approxBounds;
+    std::vector<int> candidates;
+    std::vector<double> candidateRaRe, candidateRaIm, candidateRbRe, candidateRbIm;
+    // How many trial angles the last fast phase search scored exactly (all of
+    // them when it could not prune); for tests and benchmarks.
+    int lastExactTrials = 0;
 };
 
 // The per-code values, by the expressions of the reference steps; the

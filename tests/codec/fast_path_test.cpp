@@ -511,6 +511,94 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
     }
 }
 
+// Opens the fast path's working data: how many angles the last search scored exactly.
+class SearchProbe : public Elb1764 {
+public:
+    SearchProbe() : Elb1764(defaultCodecParameters, defaultEncoderTuning) {}
+    int exactTrials() const { return fast->lastExactTrials; }
+};
+
+// Bands built to put the reference's choice on a knife edge: two channels
+// one angle apart, the angle exactly between two trial angles (so that the
+// two best scores agree in exact arithmetic and only rounding picks one), or
+// a hair off it, or off a trial angle; with noise, with bins of very
+// different sizes, at many band lengths. The pruned search must choose what
+// the reference chooses every time.
+TEST_F(FastPath, PrunedSearchAgreesOnKnifeEdgeBands) {
+    for (CodecSimdLevel level : availableLevels()) {
+        ASSERT_TRUE(selectCodecSimdLevel(level));
+        std::mt19937 rng(61);
+        std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+        std::uniform_int_distribution<int> lengths(1, 600);
+        SearchProbe reference;
+        SearchProbe fast;
+        long exactTotal = 0;
+        int searches = 0;
+        for (int trial = 0; trial < 600; ++trial) {
+            const int n = trial < 4 ? 600 : lengths(rng);
+            const int kind = trial % 6;
+            // Inter-channel angle in fine steps; 2 fine steps per trial step.
+            double steps = 2.0 * (trial % 96) + (kind == 0 ? 1.0 : kind == 1 ? 1.0 + 1e-6 * uniform(rng) : 0.0);
+            if (kind == 4) steps = 192.0 * (0.5 + 0.5 * uniform(rng));
+            const double angle = 2.0 * pi * steps / 192.0;
+            std::vector<Complex> a(static_cast<std::size_t>(n)), b(static_cast<std::size_t>(n));
+            for (int k = 0; k < n; ++k) {
+                const float size = kind == 3 ? std::ldexp(1.0f, static_cast<int>(40 * uniform(rng))) : 1000.0f;
+                const float re = size * uniform(rng);
+                const float im = size * uniform(rng);
+                a[static_cast<std::size_t>(k)] = {re, im};
+                const double c = std::cos(angle), s = std::sin(angle);
+                b[static_cast<std::size_t>(k)] = {static_cast<float>(re * c - im * s), static_cast<float>(re * s + im * c)};
+                if (kind == 2 || kind == 5) {
+                    const float noise = kind == 2 ? 0.1f : 300.0f;
+                    b[static_cast<std::size_t>(k)].re += noise * uniform(rng);
+                    b[static_cast<std::size_t>(k)].im += noise * uniform(rng);
+                }
+            }
+            std::vector<Complex> a2 = a, b2 = b;
+            int32_t angle1 = trial % 192, angle2 = angle1;
+            float energy1 = 0.0f, energy2 = 0.0f;
+            const int code1 = reference.encodeBandPhase(a.data(), b.data(), n, angle1, energy1);
+            const int code2 = fast.encodeBandPhaseFast(a2.data(), b2.data(), n, angle2, energy2);
+            ASSERT_EQ(code1, code2) << codecSimdLevelName(level) << ", band " << trial << " (kind " << kind << ", " << n
+                                    << " bins)";
+            ASSERT_EQ(angle1, angle2) << "band " << trial;
+            ASSERT_EQ(std::memcmp(a.data(), a2.data(), a.size() * sizeof(Complex)), 0) << "band " << trial;
+            exactTotal += fast.exactTrials();
+            ++searches;
+        }
+        // The first pass does rule angles out: on these bands far fewer than all
+        // 96 are scored exactly on average.
+        EXPECT_LT(exactTotal, 20L * searches) << codecSimdLevelName(level);
+    }
+}
+
+// A clean band: one inter-channel angle, no noise. Only the angles next to
+// the peak can survive the first pass; a band with one silent channel (all
+// angles equal) and a band with a non-finite value are scored in full.
+TEST_F(FastPath, FirstPassKeepsOnlyTheAnglesNearThePeak) {
+    SearchProbe codec;
+    std::vector<Complex> a(262), b(262), silent(262, Complex{0.0f, 0.0f});
+    fillTurnedBand(a.data(), b.data(), 262, 17, 192, 500.0f);
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        a[k].re *= 1.0f + 0.01f * static_cast<float>(k % 7);
+        b[k].re *= 1.0f + 0.01f * static_cast<float>(k % 7);
+    }
+    int32_t angle = 0;
+    float energy = 0.0f;
+    std::vector<Complex> a1 = a, b1 = b;
+    codec.encodeBandPhaseFast(a1.data(), b1.data(), 262, angle, energy);
+    EXPECT_GE(codec.exactTrials(), 1);
+    EXPECT_LE(codec.exactTrials(), 4);
+    std::vector<Complex> a2 = a;
+    codec.encodeBandPhaseFast(a2.data(), silent.data(), 262, angle, energy);
+    EXPECT_EQ(codec.exactTrials(), 96);
+    std::vector<Complex> a3 = a, b3 = b;
+    a3[100].re = std::numeric_limits<float>::infinity();
+    codec.encodeBandPhaseFast(a3.data(), b3.data(), 262, angle, energy);
+    EXPECT_EQ(codec.exactTrials(), 96);
+}
+
 // The rotation by code from the tables against the one computing its roots,
 // for every code either way round.
 TEST_F(FastPath, TabledPhaseTurnsEqualComputedOnes) {
