@@ -110,7 +110,8 @@ void Elb1764::encodeFrameFast(Complex* left, Complex* right, da_BinWriter& out) 
 //   bin for subnormal partial sums). With A the float score and E the float
 //   sum of the chosen bounds, the reference score S satisfies
 //   ((A - E) - c (A + E) - x) / (1 + c) <= S <= ((A + E) (1 + c) + x) / (1 - c),
-//   x = 2n 2^-140, each side widened by 2^-40 for its own double rounding.
+//   x = 2n 2^-140, each side widened by 2^-40 (A + E + x) for its own
+//   double rounding (exact differences of floats, a few roundings of 2^-53).
 // An angle whose upper end lies below the largest lower end scores strictly
 // less than some other angle, so it is never the first best: only angles
 // reaching that lower end are scored exactly, in ascending order. Bands with
@@ -179,9 +180,10 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         double largestLower = -1.0;
         bool finite = true;
         for (int j = 0; j < steps; ++j) {
-            const double lowerSum = static_cast<double>(approx[j]) - bound[j];
-            const double lower = (lowerSum - c * (static_cast<double>(approx[j]) + bound[j]) - tiny) / (1.0 + c);
-            largestLower = std::max(largestLower, lower - std::fabs(lower) * widen);
+            // A - E may cancel: widen by the size of the operands, not of the result.
+            const double size = static_cast<double>(approx[j]) + bound[j];
+            const double lower = (static_cast<double>(approx[j]) - bound[j] - c * size - tiny) / (1.0 + c);
+            largestLower = std::max(largestLower, lower - (size + tiny) * widen);
             finite = finite && std::isfinite(lower);
         }
         // 2b. The angles that can still win, their exact scores in ascending order.

@@ -68,6 +68,10 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 # One untimed round first: fills the page cache and makes the inputs of the
 # two decoders.
 "$q58" x.wav >/dev/null
+if [ ! -s x.q58 ]; then
+    echo "q58 did not convert the input: it takes 16-bit PCM stereo 44100 Hz WAV files only" >&2
+    exit 2
+fi
 opusenc --quiet --bitrate 18 x.wav x.opus
 "$q58" x.q58 >/dev/null
 opusdec --quiet --rate 44100 x.opus x.opus.wav
