@@ -31,6 +31,17 @@ struct CodecKernels {
     // of 8 entries. scores gets count floats (room for that padding too).
     void (*scorePhaseTrials)(const double* band, int n, const double* raRe, const double* raIm,
                              const double* rbRe, const double* rbIm, int count, float* scores);
+    // Per bin of a phase band given as four float arrays: the magnitudes
+    // hypotenuse(ar, ai) and hypotenuse(br, bi) rounded to float (the band
+    // energy's terms, bit for bit), and the error bounds of the first pass
+    // below, from size = |ar| + |ai| + |br| + |bi| (scaled up by 1 + 2^-50)
+    // and root = sqrt(size) (likewise): farFrom = 2^-10 size + 2^-60,
+    // farBound = farScale root + 2^-41, nearBound = nearScale root + 2^-35,
+    // each scaled by 1 + 2^-20 and rounded to float. Returns false when a
+    // size is above 2^60 or not a number (the bounds are then meaningless).
+    bool (*prepareBand)(const float* ar, const float* ai, const float* br, const float* bi, int n,
+                        double farScale, double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom,
+                        float* farBound, float* nearBound);
     // The cheap first pass of the phase search: for trial angles j =
     // 0..count-1, approx[j] = the score computed in float arithmetic, and
     // bound[j] = the float sum over the bins of farBound[k] where the

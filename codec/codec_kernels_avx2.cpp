@@ -37,6 +37,9 @@ struct Avx2Lanes {
     static V toFloat(V a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
     static V loadFloats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
     static void storeFloats(float* p, V a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
+    static bool allAtMost(V a, double limit) {
+        return _mm256_movemask_pd(_mm256_cmp_pd(a, _mm256_set1_pd(limit), _CMP_LE_OQ)) == 0xF;
+    }
 };
 
 struct Avx2FloatLanes {
@@ -60,6 +63,13 @@ void scorePhaseTrials(const double* band, int n, const double* raRe, const doubl
     codeckernels::scorePhaseTrials<Avx2Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
 }
 
+bool prepareBand(const float* ar, const float* ai, const float* br, const float* bi, int n, double farScale,
+                 double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom, float* farBound,
+                 float* nearBound) {
+    return codeckernels::prepareBand<Avx2Lanes>(ar, ai, br, bi, n, farScale, nearScale, magnitudeA, magnitudeB, farFrom,
+                                         farBound, nearBound);
+}
+
 void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
                             const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
                             const float* rbIm, int count, float* approx, float* bound) {
@@ -73,7 +83,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Avx2Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, prepareBand, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

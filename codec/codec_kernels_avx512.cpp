@@ -41,6 +41,9 @@ struct Avx512Lanes {
     static V toFloat(V a) { return _mm512_maskz_cvtps_pd(all, _mm512_maskz_cvtpd_ps(all, a)); }
     static V loadFloats(const float* p) { return _mm512_maskz_cvtps_pd(all, _mm256_loadu_ps(p)); }
     static void storeFloats(float* p, V a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(all, a)); }
+    static bool allAtMost(V a, double limit) {
+        return _mm512_cmp_pd_mask(a, _mm512_set1_pd(limit), _CMP_LE_OQ) == 0xFF;
+    }
 };
 
 struct Avx512FloatLanes {
@@ -64,6 +67,13 @@ void scorePhaseTrials(const double* band, int n, const double* raRe, const doubl
     codeckernels::scorePhaseTrials<Avx512Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
 }
 
+bool prepareBand(const float* ar, const float* ai, const float* br, const float* bi, int n, double farScale,
+                 double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom, float* farBound,
+                 float* nearBound) {
+    return codeckernels::prepareBand<Avx512Lanes>(ar, ai, br, bi, n, farScale, nearScale, magnitudeA, magnitudeB, farFrom,
+                                         farBound, nearBound);
+}
+
 void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
                             const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
                             const float* rbIm, int count, float* approx, float* bound) {
@@ -77,7 +87,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Avx512Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, prepareBand, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

@@ -136,6 +136,61 @@ inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
     return D::sqrt(D::add(D::toFloat(D::mul(a, a)), D::mul(b, b)));
 }
 
+// Scalar form of one bin of prepareBand; false when the size is out of range.
+inline bool prepareBin(float ar, float ai, float br, float bi, double farScale, double nearScale,
+                       float& magnitudeA, float& magnitudeB, float& farFrom, float& farBound, float& nearBound) {
+    const double roundUp = 1.0 + 1.0 / 1048576.0;  // 1 + 2^-20
+    const double guard = 1.0 + 1.0 / 1125899906842624.0;  // 1 + 2^-50
+    const float aSquared = ar * ar;
+    const float bSquared = br * br;
+    magnitudeA = static_cast<float>(std::sqrt(aSquared + static_cast<double>(ai) * ai));
+    magnitudeB = static_cast<float>(std::sqrt(bSquared + static_cast<double>(bi) * bi));
+    const double size = (std::fabs(static_cast<double>(ar)) + std::fabs(static_cast<double>(ai)) +
+                         std::fabs(static_cast<double>(br)) + std::fabs(static_cast<double>(bi))) * guard;
+    const double root = std::sqrt(size) * guard;
+    farFrom = static_cast<float>((size * (1.0 / 1024.0) + 0x1p-60) * roundUp);
+    farBound = static_cast<float>((farScale * root + 0x1p-41) * roundUp);
+    nearBound = static_cast<float>((nearScale * root + 0x1p-35) * roundUp);
+    return size <= 0x1p60;
+}
+
+template <class D>
+inline bool prepareBand(const float* ar, const float* ai, const float* br, const float* bi, int n, double farScale,
+                        double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom, float* farBound,
+                        float* nearBound) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V roundUp = D::set1(1.0 + 1.0 / 1048576.0);
+    const V guard = D::set1(1.0 + 1.0 / 1125899906842624.0);
+    const V fromScale = D::set1(1.0 / 1024.0);
+    const V fromFloor = D::set1(0x1p-60);
+    const V far = D::set1(farScale);
+    const V farFloor = D::set1(0x1p-41);
+    const V near = D::set1(nearScale);
+    const V nearFloor = D::set1(0x1p-35);
+    bool inRange = true;
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        const V a1 = D::loadFloats(ar + k);
+        const V a2 = D::loadFloats(ai + k);
+        const V b1 = D::loadFloats(br + k);
+        const V b2 = D::loadFloats(bi + k);
+        D::storeFloats(magnitudeA + k, hypotenuseLanes<D>(a1, a2));
+        D::storeFloats(magnitudeB + k, hypotenuseLanes<D>(b1, b2));
+        const V size = D::mul(D::add(D::add(D::add(D::abs(a1), D::abs(a2)), D::abs(b1)), D::abs(b2)), guard);
+        const V root = D::mul(D::sqrt(size), guard);
+        D::storeFloats(farFrom + k, D::mul(D::add(D::mul(size, fromScale), fromFloor), roundUp));
+        D::storeFloats(farBound + k, D::mul(D::add(D::mul(far, root), farFloor), roundUp));
+        D::storeFloats(nearBound + k, D::mul(D::add(D::mul(near, root), nearFloor), roundUp));
+        inRange = D::allAtMost(size, 0x1p60) && inRange;
+    }
+    for (; k < n; ++k)
+        inRange = prepareBin(ar[k], ai[k], br[k], bi[k], farScale, nearScale, magnitudeA[k], magnitudeB[k],
+                             farFrom[k], farBound[k], nearBound[k]) &&
+                  inRange;
+    return inRange;
+}
+
 template <class D>
 inline void combineMasking(float* s, const float* forward, const float* backward, int n) {
     constexpr int w = D::width;

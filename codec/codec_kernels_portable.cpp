@@ -33,6 +33,11 @@ struct PortableLanes {
     static void storeFloats(float* p, V a) {
         for (int i = 0; i < width; ++i) p[i] = static_cast<float>(a.x[i]);
     }
+    static bool allAtMost(V a, double limit) {
+        bool all = true;
+        for (int i = 0; i < width; ++i) all = all && a.x[i] <= limit;
+        return all;
+    }
 };
 
 struct PortableFloatLanes {
@@ -66,6 +71,13 @@ void scorePhaseTrials(const double* band, int n, const double* raRe, const doubl
     codeckernels::scorePhaseTrials<PortableLanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
 }
 
+bool prepareBand(const float* ar, const float* ai, const float* br, const float* bi, int n, double farScale,
+                 double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom, float* farBound,
+                 float* nearBound) {
+    return codeckernels::prepareBand<PortableLanes>(ar, ai, br, bi, n, farScale, nearScale, magnitudeA, magnitudeB, farFrom,
+                                         farBound, nearBound);
+}
+
 void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
                             const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
                             const float* rbIm, int count, float* approx, float* bound) {
@@ -79,7 +91,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<PortableLanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, prepareBand, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

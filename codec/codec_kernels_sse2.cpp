@@ -31,6 +31,7 @@ struct Sse2Lanes {
     static void storeFloats(float* p, V a) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a)));
     }
+    static bool allAtMost(V a, double limit) { return _mm_movemask_pd(_mm_cmple_pd(a, _mm_set1_pd(limit))) == 0x3; }
 };
 
 struct Sse2FloatLanes {
@@ -55,6 +56,13 @@ void scorePhaseTrials(const double* band, int n, const double* raRe, const doubl
     codeckernels::scorePhaseTrials<Sse2Lanes>(band, n, raRe, raIm, rbRe, rbIm, count, scores);
 }
 
+bool prepareBand(const float* ar, const float* ai, const float* br, const float* bi, int n, double farScale,
+                 double nearScale, float* magnitudeA, float* magnitudeB, float* farFrom, float* farBound,
+                 float* nearBound) {
+    return codeckernels::prepareBand<Sse2Lanes>(ar, ai, br, bi, n, farScale, nearScale, magnitudeA, magnitudeB, farFrom,
+                                         farBound, nearBound);
+}
+
 void approximatePhaseTrials(const Complex* a, const Complex* b, int n, const float* farFrom, const float* farBound,
                             const float* nearBound, const float* raRe, const float* raIm, const float* rbRe,
                             const float* rbIm, int count, float* approx, float* bound) {
@@ -68,7 +76,7 @@ void combineMasking(float* s, const float* forward, const float* backward, int n
 
 void rateBins(const float* x, const float* s, float* q, int n) { codeckernels::rateBins<Sse2Lanes>(x, s, q, n); }
 
-const CodecKernels kernels = {scorePhaseTrials, approximatePhaseTrials, combineMasking, rateBins};
+const CodecKernels kernels = {scorePhaseTrials, prepareBand, approximatePhaseTrials, combineMasking, rateBins};
 
 }  // namespace
 

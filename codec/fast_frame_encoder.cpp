@@ -124,40 +124,26 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
     if (f.trialRaRe.empty() || n > blockLength) return encodeBandPhase(a, b, n, prevAngle, prevEnergy);
 
     constexpr double u = 1.0 / 16777216.0;  // 2^-24
-    constexpr double largestPrunable = 1152921504606846976.0;  // 2^60
-    const double roundUp = 1.0 + std::ldexp(1.0, -20);
-    const double nearScale = 2.0 * std::sqrt(10.0 * u) + 2.1 * u;
-    const double farScale = 373.0 * u;
-    bool prunable = steps >= 16;
+    const CodecKernels& kernels = activeCodecKernels();
 
-    // 1. Band energy, in bin order; meanwhile the bins go to the exact
-    //    kernel's layout and each bin's error bounds are made.
-    float energy = 0.0f;
+    // 1. The bins in the exact kernel's layout and in separate parts; their
+    //    magnitudes and error bounds; the band energy, in bin order.
     double* lanes = f.bandLanes.data();
     for (int k = 0; k < n; ++k) {
-        const float magnitudeA = static_cast<float>(hypotenuseOf(a[k].re, a[k].im));
-        const float magnitudeB = static_cast<float>(hypotenuseOf(b[k].re, b[k].im));
-        energy = static_cast<float>(static_cast<double>(energy) + magnitudeA + magnitudeB);
-        lanes[4 * k] = a[k].re;
-        lanes[4 * k + 1] = a[k].im;
-        lanes[4 * k + 2] = b[k].re;
-        lanes[4 * k + 3] = b[k].im;
-        if (prunable) {
-            const double size = (std::fabs(static_cast<double>(a[k].re)) + std::fabs(static_cast<double>(a[k].im)) +
-                                 std::fabs(static_cast<double>(b[k].re)) + std::fabs(static_cast<double>(b[k].im))) *
-                                (1.0 + std::ldexp(1.0, -50));
-            if (!(size <= largestPrunable)) {
-                prunable = false;  // also NaN
-                continue;
-            }
-            const double root = std::sqrt(size) * (1.0 + std::ldexp(1.0, -50));
-            f.farFrom[at(k)] = static_cast<float>((std::ldexp(size, -10) + std::ldexp(1.0, -60)) * roundUp);
-            f.farBound[at(k)] = static_cast<float>((farScale * root + std::ldexp(1.0, -41)) * roundUp);
-            f.nearBound[at(k)] = static_cast<float>((nearScale * root + std::ldexp(1.0, -35)) * roundUp);
-        }
+        lanes[4 * k] = f.bandAre[at(k)] = a[k].re;
+        lanes[4 * k + 1] = f.bandAim[at(k)] = a[k].im;
+        lanes[4 * k + 2] = f.bandBre[at(k)] = b[k].re;
+        lanes[4 * k + 3] = f.bandBim[at(k)] = b[k].im;
     }
+    const bool inRange = kernels.prepareBand(f.bandAre.data(), f.bandAim.data(), f.bandBre.data(), f.bandBim.data(), n,
+                                             373.0 * u, 2.0 * std::sqrt(10.0 * u) + 2.1 * u, f.magnitudeA.data(),
+                                             f.magnitudeB.data(), f.farFrom.data(), f.farBound.data(),
+                                             f.nearBound.data());
+    float energy = 0.0f;
+    for (int k = 0; k < n; ++k)
+        energy = static_cast<float>(static_cast<double>(energy) + f.magnitudeA[at(k)] + f.magnitudeB[at(k)]);
+    const bool prunable = inRange && steps >= 16;
 
-    const CodecKernels& kernels = activeCodecKernels();
     float* scores = f.trialScores.data();
     int best = 0;
     float bestScore = 0.0f;

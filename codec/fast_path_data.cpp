@@ -104,6 +104,8 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
             trialRbReF[static_cast<std::size_t>(j)] = static_cast<float>(trialRbRe[static_cast<std::size_t>(j)]);
             trialRbImF[static_cast<std::size_t>(j)] = static_cast<float>(trialRbIm[static_cast<std::size_t>(j)]);
         }
+        for (std::vector<float>* v : {&bandAre, &bandAim, &bandBre, &bandBim, &magnitudeA, &magnitudeB})
+            v->assign(static_cast<std::size_t>(blockLength), 0.0f);
         farFrom.assign(static_cast<std::size_t>(blockLength), 0.0f);
         farBound.assign(static_cast<std::size_t>(blockLength), 0.0f);
         nearBound.assign(static_cast<std::size_t>(blockLength), 0.0f);

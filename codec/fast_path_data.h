@@ -60,6 +60,8 @@ struct FastPathData {
     // Phase search first pass: per bin the error bounds, per trial the float
     // score and its bound; the trials that can still win, their rotations
     // gathered for the exact kernel, and their exact scores.
+    std::vector<float> bandAre, bandAim, bandBre, bandBim;  // the band's floats, one array per part
+    std::vector<float> magnitudeA, magnitudeB;               // the energy's terms
     std::vector<float> farFrom, farBound, nearBound;
     std::vector<float> approxScores, approxBounds;
     std::vector<int> candidates;
