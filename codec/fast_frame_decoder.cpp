@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
@@ -17,6 +18,13 @@ namespace {
 inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 int codesOf(int bits) { return 1 << std::min(std::max(bits, 0), 30); }
+
+// A code's value from its table, or by the same expression where the table
+// does not reach (a field too wide for a table; no valid frame has other codes).
+template <class ValueOf>
+inline float tabled(const std::vector<float>& table, int code, ValueOf valueOf) {
+    return code >= 0 && code < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(code)] : valueOf(code);
+}
 
 // Two's-complement readings, as in frame_decoder.cpp.
 inline int32_t wrapToInt32(uint32_t bits) {
@@ -58,8 +66,7 @@ void Elb1764::decodeFrameFast(da_BinReader& in, Complex* left, Complex* right) {
     uint32_t counter = static_cast<uint32_t>(noiseCounter);
     for (int i = 0; i < p.noiseBands; ++i) {
         const int code = decodedNoiseCodes[at(i)];
-        const float amplitude =
-            f.noiseAmplitudes.empty() ? noiseAmplitudeOf(p, code) : f.noiseAmplitudes[at(code)];
+        const float amplitude = tabled(f.noiseAmplitudes, code, [&p](int c) { return noiseAmplitudeOf(p, c); });
         const int end = f.noiseEdges[at(i + 1)];
         for (int k = f.noiseEdges[at(i)]; k < end; ++k) {
             const uint64_t x = state * (state + 1u) + static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(counter)));
@@ -79,14 +86,13 @@ void Elb1764::decodeFrameFast(da_BinReader& in, Complex* left, Complex* right) {
         const int bin = decodedToneBins[at(j)];
         if (bin < 0 || bin >= blockLength) continue;
         const int code = decodedToneCodes[at(j)];
-        const float amplitude =
-            f.toneAmplitudes.empty() ? toneAmplitudeOf(p, code / 2) : f.toneAmplitudes[at(code / 2)];
+        const float amplitude = tabled(f.toneAmplitudes, code / 2, [&p](int c) { return toneAmplitudeOf(p, c); });
         // Rounding is symmetric, so the rounded negative is the negated rounding.
         y[bin] = (code % 2 != 0) ? -amplitude : amplitude;
     }
 
     // Gain, and both channels as the real spectrum Y.
-    const float gain = f.decoderGains.empty() ? decoderGainOf(p, decodedGainCode) : f.decoderGains[at(decodedGainCode)];
+    const float gain = tabled(f.decoderGains, decodedGainCode, [&p](int c) { return decoderGainOf(p, c); });
     for (int k = 0; k < blockLength; ++k) {
         const float value = gain * y[k];
         y[k] = value;

@@ -298,6 +298,11 @@ void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
     const int binCount = std::min<int>(parameters.toneBins, blockLength);
     const int toneTotal = std::min<int>(parameters.toneCount, binCount);
     if (toneTotal <= 0) return;
+    // No decay table for a codec that cannot encode: the reference form.
+    if (static_cast<int>(f.maskingFactors.size()) < binCount) {
+        extractTones(x, codes, bins);
+        return;
+    }
     const float floorLevel = static_cast<float>(-parameters.levelRange);
     const CodecKernels& kernels = activeCodecKernels();
 

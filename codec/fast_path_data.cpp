@@ -52,6 +52,10 @@ float toneAmplitudeOf(const CodecParameters& p, int levelCode) {
 
 FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning, bool encoderBlocks,
                            bool decoderBlocks) {
+    // The toLevel floors are cheap and harmless for any block; the step
+    // functions may be called on their own, even for a codec that cannot code.
+    noiseFloorAmplitude = fromLevel(static_cast<float>(-p.levelRange));
+    gainFloorAmplitude = fromLevel(static_cast<float>(p.gainLevelMin));
     if (!encoderBlocks && !decoderBlocks) return;
     phaseEdges = edgesOf(p.phaseBands, p.phaseBins);
     balanceEdges = edgesOf(p.balanceBands, p.balanceBins);
@@ -123,8 +127,6 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
     for (int i = 1; i < toneBins; ++i)
         maskingFactors[static_cast<std::size_t>(i)] = maskingStepFactor(i, tuning.maskingDecay);
 
-    noiseFloorAmplitude = fromLevel(static_cast<float>(-p.levelRange));
-    gainFloorAmplitude = fromLevel(static_cast<float>(p.gainLevelMin));
     noiseExponents.resize(static_cast<std::size_t>(p.noiseBands));
     for (int i = 0; i < p.noiseBands; ++i)
         noiseExponents[static_cast<std::size_t>(i)] = static_cast<float>(
