@@ -52,6 +52,15 @@ public:
         valid -= packetBytes;
     }
 
+    // True when the file holds bytes that no packet has taken: the rest of
+    // the window, or more of the file. A file ends right after its last
+    // packet, so after the last frame this means damage (for instance a
+    // frame count that shrank), not something to drop without a word.
+    bool bytesLeft()
+    {
+        return valid > 0 || (input && input.peek() != std::ifstream::traits_type::eof());
+    }
+
 private:
     std::ifstream& input;
     uint8_t bytes[packetBufferSize];
@@ -136,6 +145,8 @@ JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, ui
 
         std::cout << (100 * static_cast<int64_t>(i + 1)) / stored.frameCount << " %" << '\r';
     }
+    if (!damage && window.bytesLeft())
+        damage = "the file goes on after its last frame; those bytes were not decoded";
     std::cout << "done." << std::endl;
 
     if (!wave.close())

@@ -5,12 +5,14 @@
 // - skipped (no magic) creates no output;
 // - a rejected header creates no output;
 // - otherwise the output is a complete WAV file of whole blocks, and a job
-//   that reports success decoded every frame the header promised.
+//   that reports success decoded every frame the header promised and every
+//   byte of the file (the same file with one byte more is damaged).
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver/conversion_jobs.h"
 #include "formats/container_format.h"
@@ -72,13 +74,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ContainerHeader header{};
     FUZZ_CHECK(size >= static_cast<size_t>(containerHeaderSize) && decodeContainerHeader(data, header));
     const uint64_t promised = header.frameCount > 0 ? static_cast<uint64_t>(header.frameCount) : 0;
-    if (outcome == JobOutcome::converted) {
-        // Success means every promised frame is in the file: nothing lost silently.
-        FUZZ_CHECK(dataBytes == promised * blockBytes);
-    } else {
-        FUZZ_CHECK(dataBytes < promised * blockBytes);
-    }
+    FUZZ_CHECK(dataBytes <= promised * blockBytes);
     // Each frame takes at least one byte of the file.
     FUZZ_CHECK(dataBytes / blockBytes <= size - containerHeaderSize);
+    if (outcome != JobOutcome::converted)
+        return 0;
+
+    // Success means every promised frame is in the file and every byte of
+    // the file belongs to a frame: a byte more after the last frame (a
+    // frame count damaged to a smaller value looks just like that) must not
+    // pass as an intact file.
+    FUZZ_CHECK(dataBytes == promised * blockBytes);
+    std::vector<uint8_t> longer(data, data + size);
+    longer.push_back(0);
+    fuzz::writeFile(p.input, longer.data(), longer.size());
+    std::remove(p.output.c_str());
+    FUZZ_CHECK(decodeFileWithLimit(p.input, p.output, maxFrames * blockBytes) == JobOutcome::failed);
+    FUZZ_CHECK(fuzz::checkDecodedWave(p.output) == dataBytes);
     return 0;
 }

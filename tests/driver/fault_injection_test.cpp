@@ -294,3 +294,45 @@ TEST(FaultInjection, ContainerTruncatedBetweenRunsKeepsTheIntactFrames)
     EXPECT_EQ(h.out, decodeLine("next.q58", "next.q58.wav") + "20 %\r40 %\r60 %\r80 %\r100 %\rdone.\n");
     EXPECT_EQ(changedNames(beforeHeaderCut, listing(dir)), std::vector<std::string>{});
 }
+
+TEST(FaultInjection, ContainerGoingOnAfterItsLastFrameIsReported)
+{
+    // A frame count damaged to a smaller value, or bytes appended to an
+    // intact file: the frames the header promises are decoded, but the rest
+    // of the file is audio nobody hears, so the job says so.
+    ScratchDir dir;
+    writeFileBytes(dir.file("song.wav"), makeWav(chordSignal(5 * 882, 6)));
+    encodeIntact(dir, "song.wav");
+    const auto container = readFileBytes(dir.file("song.q58"));
+    fs::copy_file(dir.path() / "song.q58", dir.path() / "next.q58");
+    const CliResult intact = dir.runQ58({"song.q58"});
+    ASSERT_EQ(intact.exitStatus, 0) << intact.err;
+    const auto fullWav = readFileBytes(dir.file("song.q58.wav"));
+
+    auto shrunk = container;
+    putLe32(shrunk, 72, 3);
+    writeFileBytes(dir.file("song.q58"), shrunk);
+    auto appended = container;
+    appended.push_back(0);
+    writeFileBytes(dir.file("tail.q58"), appended);
+
+    const Listing before = listing(dir);
+    const CliResult r = dir.runQ58({"song.q58", "tail.q58", "next.q58"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_TRUE(mentions(r.err, "song.q58")) << r.err;
+    EXPECT_TRUE(mentions(r.err, "tail.q58")) << r.err;
+    EXPECT_FALSE(mentions(r.err, "next.q58")) << r.err;
+    EXPECT_EQ(r.out, decodeLine("song.q58", "song.q58.wav") + "33 %\r66 %\r100 %\rdone.\n" +
+                         decodeLine("tail.q58", "tail.q58.wav") + "20 %\r40 %\r60 %\r80 %\r100 %\rdone.\n" +
+                         decodeLine("next.q58", "next.q58.wav") + "20 %\r40 %\r60 %\r80 %\r100 %\rdone.\n");
+    EXPECT_EQ(changedNames(before, listing(dir)),
+              (std::vector<std::string>{"next.q58.wav", "song.q58.wav", "tail.q58.wav"}));
+
+    // The frames decoded are the intact file's, and complete.
+    const auto shrunkWav = readFileBytes(dir.file("song.q58.wav"));
+    ASSERT_EQ(shrunkWav.size(), 44u + 3u * 3528u);
+    EXPECT_EQ(getLe32(shrunkWav, 40), 3u * 3528u);
+    EXPECT_TRUE(std::equal(shrunkWav.begin() + 44, shrunkWav.end(), fullWav.begin() + 44));
+    EXPECT_EQ(readFileBytes(dir.file("tail.q58.wav")), fullWav);
+    EXPECT_EQ(readFileBytes(dir.file("next.q58.wav")), fullWav);
+}

@@ -86,10 +86,17 @@ void replayContainer(const fs::path& input, const ScratchDir& dir)
     ASSERT_TRUE(decodeContainerHeader(bytes.data(), header));
     const uint64_t promised = header.frameCount > 0 ? static_cast<uint64_t>(header.frameCount) : 0;
     const uint64_t dataBytes = decodedDataBytes(output);
-    if (outcome == JobOutcome::converted)
-        EXPECT_EQ(dataBytes, promised * blockBytes);
-    else
-        EXPECT_LT(dataBytes, promised * blockBytes);
+    EXPECT_LE(dataBytes, promised * blockBytes);
+    if (outcome != JobOutcome::converted)
+        return;
+    EXPECT_EQ(dataBytes, promised * blockBytes);
+    // Intact means every byte belongs to a frame: one byte more is damage.
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    const std::string longerInput = dir.file("longer.q58");
+    writeFileBytes(longerInput, longer);
+    EXPECT_EQ(decodeFileWithLimit(longerInput, output, frameLimit * blockBytes), JobOutcome::failed);
+    EXPECT_EQ(decodedDataBytes(output), dataBytes);
 }
 
 void replayWave(const fs::path& input, const ScratchDir& dir)
