@@ -2,7 +2,9 @@
 # Rebuilds the seed corpora under fuzz/corpus/ from the project's own tools:
 # q58_make_sample generates the music, q58 encodes it, and small edits of
 # those files give the damaged and unusual variants. The corpora are
-# committed; run this again only when the formats change.
+# committed; run this again only when the formats change, and add the
+# result with `git add -f fuzz/corpus` (generated .q58 files are ignored
+# elsewhere in the tree).
 #
 #   bash fuzz/make_corpus.sh            (uses build/, or $Q58_BUILD_DIR)
 set -euo pipefail
