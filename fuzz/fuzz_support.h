@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -68,12 +69,10 @@ inline std::string scratchDirectory()
 {
     const char* base = std::getenv("Q58_FUZZ_SCRATCH");
     std::string root = base ? base : (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-    std::string dir = root + "/q58-fuzz-" + std::to_string(getpid());
-    if (access(dir.c_str(), F_OK) != 0) {
-        std::string command = "mkdir -p '" + dir + "'";
-        if (std::system(command.c_str()) != 0)
-            std::abort();
-    }
+    const std::string dir = root + "/q58-fuzz-" + std::to_string(getpid());
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    FUZZ_CHECK(!error);
     return dir;
 }
 

@@ -43,8 +43,10 @@ declare -A max_len=(
 
 artifacts=$(pwd)/$fuzz/artifacts
 mkdir -p "$artifacts"
-work=$(mktemp -d)
+# Corpus copies and the targets' scratch files, in memory where possible.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export Q58_FUZZ_SCRATCH=$work
 failed=()
 for target in "${targets[@]}"; do
   name=${target#fuzz_}
