@@ -79,6 +79,8 @@ int FileWriterSA::write(const uint8_t* source, int count)
         length += chunk;
         cursor += chunk;
         accepted += chunk;
+        if (length >= writeThroughSize && !file.fail())
+            flush();
     }
     return accepted;
 }

@@ -9,10 +9,16 @@
 // Writes a file through one large buffer holding a single run of pending
 // bytes. Appending at the end only fills the run; the file is touched when
 // the run is full, when position() is asked, when a write does not continue
-// the run, and at close. Because a run is always flushed before a byte that
+// the run, and at close. While the file takes bytes, a run that reaches
+// writeThroughSize is also handed over early: the same few hundred kilobytes
+// of buffer are then reused while hot, instead of touching megabytes of fresh
+// memory (whose first-touch page faults cost more than decoding the audio).
+// The capacity still bounds what stays pending once the file refuses bytes. Because a run is always flushed before a byte that
 // does not continue it is stored, every byte lands at the offset the cursor
 // had when it was written, and the caller may move back and patch earlier
 // bytes (chunk sizes) while later ones are still buffered.
+constexpr int writeThroughSize = 1 << 18;
+
 class FileWriterSA : public StorageWriter, protected FileSABuffer {
 public:
     // Creates or truncates fileName (a narrow byte string) for binary output.

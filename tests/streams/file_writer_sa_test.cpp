@@ -113,4 +113,48 @@ TEST(FileWriterSA, FullDeviceIsReported)
     EXPECT_FALSE(small.close());
 }
 
+TEST(FileWriterSA, LongAppendsGoOutEarlyAndPatchesStillLand)
+{
+    // A run in a large buffer is handed to the file once it reaches the
+    // write-through size, so the pending bytes stay few; a header patched
+    // afterwards (the WAV writer's size fields) still lands at its offset.
+    ScratchDir dir;
+    const std::string name = dir.file("out.bin");
+    const Bytes original = patternBytes(3 * writeThroughSize + 1234);
+    {
+        FileWriterSA writer(name.c_str(), streamBufferSize);
+        ASSERT_EQ(writer.write(original.data(), 8), 8);
+        for (size_t at = 8; at < original.size(); at += 3528) {
+            const int count = static_cast<int>(std::min<size_t>(3528, original.size() - at));
+            ASSERT_EQ(writer.write(original.data() + at, count), count);
+            EXPECT_LT(writer.pending().length, writeThroughSize);
+        }
+        EXPECT_GT(writer.size() + writeThroughSize, static_cast<int64_t>(original.size()));
+        EXPECT_EQ(writer.position(), static_cast<int64_t>(original.size()));
+        writer.setPosition(4);
+        EXPECT_EQ(put(writer, {0xAA, 0xBB}), 2);
+        writer.setPosition(static_cast<int64_t>(original.size()));
+        EXPECT_TRUE(writer.close());
+    }
+    Bytes expected = original;
+    expected[4] = 0xAA;
+    expected[5] = 0xBB;
+    EXPECT_EQ(readWholeFile(name), expected);
+}
+
+TEST(FileWriterSA, AFullDeviceStillFillsTheWholeBufferBeforeRefusing)
+{
+    // Early hand-over stops once the file refuses bytes: what it refused
+    // stays pending and the buffer takes bytes up to its capacity.
+    if (!haveDevFull())
+        GTEST_SKIP() << "no /dev/full here";
+    const int capacity = 2 * writeThroughSize;
+    const Bytes bytes = patternBytes(capacity + 10);
+    FileWriterSA writer("/dev/full", capacity);
+    EXPECT_EQ(writer.write(bytes.data(), static_cast<int>(bytes.size())), capacity);
+    EXPECT_TRUE(writer.failed());
+    EXPECT_EQ(writer.pending().length, capacity);
+    EXPECT_FALSE(writer.close());
+}
+
 }  // namespace
