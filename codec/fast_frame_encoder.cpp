@@ -242,6 +242,7 @@ void Elb1764::rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const
 int Elb1764::measureBandBalanceFast(const Complex* a, const Complex* b, int n) const {
     const float g = static_cast<float>(1.0 / static_cast<double>(parameters.balanceScale));
     const double p = tuning.balanceNormExponent;
+    const bool unitExponent = p == 1.0;
     float sumU = 0.0f;
     float sumV = 0.0f;
     for (int k = 0; k < n; ++k) {
@@ -253,8 +254,18 @@ int Elb1764::measureBandBalanceFast(const Complex* a, const Complex* b, int n) c
         const float vRe = static_cast<float>(static_cast<double>(midRe) - static_cast<double>(g) * sideRe);
         const float uIm = static_cast<float>(static_cast<double>(g) * sideIm + midIm);
         const float vIm = static_cast<float>(static_cast<double>(midIm) - static_cast<double>(g) * sideIm);
-        sumU = static_cast<float>(sumU + std::pow(hypotenuseOf(uRe, uIm), p));
-        sumV = static_cast<float>(sumV + std::pow(hypotenuseOf(vRe, vIm), p));
+        const double magnitudeU = hypotenuseOf(uRe, uIm);
+        const double magnitudeV = hypotenuseOf(vRe, vIm);
+        // The default exponent is 1, where the power is the magnitude itself
+        // (pow returns an exactly representable result exactly): skip the
+        // two calls that otherwise dominate this measure.
+        if (unitExponent) {
+            sumU = static_cast<float>(sumU + magnitudeU);
+            sumV = static_cast<float>(sumV + magnitudeV);
+        } else {
+            sumU = static_cast<float>(sumU + std::pow(magnitudeU, p));
+            sumV = static_cast<float>(sumV + std::pow(magnitudeV, p));
+        }
     }
     const float normU = static_cast<float>(std::pow(static_cast<double>(sumU), 1.0 / p));
     const float normV = static_cast<float>(std::pow(static_cast<double>(sumV), 1.0 / p));
