@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "transform/fast_transform_plan.h"
+
 // pi as the float nearest to it (bit pattern 0x40490FDB); 2*pi is its exact
 // double (0x40C90FDB), fixed by constant initialisation before main runs.
 const float singlePi = 3.14159274f;
@@ -68,6 +70,9 @@ void initTransformTables() {
     invRoots3528 = makeRootTable(+1, 1.0f, 3528);
     invRoots7056 = makeRootTable(+1, 1.0f, 7056);
     sineWindow = makeSineWindow(1764);
+    // The fast transforms' plan is derived from these tables; building it
+    // here keeps its allocations out of the first frame a codec transforms.
+    fastTransformPlan();
 }
 
 namespace {
