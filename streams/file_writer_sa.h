@@ -13,10 +13,11 @@
 // writeThroughSize is also handed over early: the same few hundred kilobytes
 // of buffer are then reused while hot, instead of touching megabytes of fresh
 // memory (whose first-touch page faults cost more than decoding the audio).
-// The capacity still bounds what stays pending once the file refuses bytes. Because a run is always flushed before a byte that
-// does not continue it is stored, every byte lands at the offset the cursor
-// had when it was written, and the caller may move back and patch earlier
-// bytes (chunk sizes) while later ones are still buffered.
+// The capacity still bounds what stays pending once the file refuses bytes.
+// Because a run is always flushed before a byte that does not continue it is
+// stored, every byte lands at the offset the cursor had when it was written,
+// and the caller may move back and patch earlier bytes (chunk sizes) while
+// later ones are still buffered.
 constexpr int writeThroughSize = 1 << 18;
 
 class FileWriterSA : public StorageWriter, protected FileSABuffer {

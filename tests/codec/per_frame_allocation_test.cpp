@@ -1,6 +1,6 @@
 // Per-frame work (encoding, decoding and the transforms around them) takes
-// nothing from the heap once the codec is built: the
-// working arrays live in the codec object. Counted by replacing the global
+// nothing from the heap once the codec is built: the working arrays live in
+// the codec object. Counted by replacing the global
 // allocation functions of this test program (they only count and forward).
 
 #include <gtest/gtest.h>
@@ -69,7 +69,7 @@ TEST_F(PerFrameAllocation, WholeEncodeAndDecodeStepsDoNotAllocateOnEitherPath) {
         Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
         encoder.setCodecPath(fast ? CodecPath::fast : CodecPath::reference);
         decoder.setCodecPath(fast ? CodecPath::fast : CodecPath::reference);
-        std::vector<int16_t> block(2 * 882), out(2 * 882);
+        std::vector<int16_t> block(2 * blockLength), out(2 * blockLength);
         std::vector<uint8_t> packet(1024);
         uint32_t seed = 11;
         int packetsDecoded = 0;
