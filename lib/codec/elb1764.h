@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codec/codec_parameters.h"
+#include "codec/noise_generator.h"
 #include "transform/homosoundwork1764.h"
 
 struct FastPathData;
@@ -29,6 +30,11 @@ public:
 
     const CodecParameters& codecParameters() const { return parameters; }
     const EncoderTuning& encoderTuning() const { return tuning; }
+
+    // The decoder's noise generator between frames (codec/noise_generator.cpp).
+    // A seek sets it to what straight decoding up to the target frame leaves.
+    NoiseGeneratorState noiseGenerator() const;
+    void setNoiseGenerator(const NoiseGeneratorState& generator);
 
     // Fast by default. A hook for tests and benchmarks: the converter never
     // changes it, and it may be switched between frames.

@@ -1,0 +1,265 @@
+// The C API's decoder: a ContainerReader over a file, a memory block or the
+// caller's functions, with sample-frame positions on top of its blocks.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "api/library_setup.h"
+#include "formats/container_reader.h"
+#include "q58.h"
+#include "transform/frame_sizes.h"
+
+namespace {
+
+// The caller's read and seek functions as a ByteSource.
+class CallbackByteSource : public ByteSource {
+public:
+    CallbackByteSource(const q58_io_callbacks& callbacks, void* user) : callbacks(callbacks), user(user) {}
+
+    int64_t readAt(uint64_t offset, uint8_t* destination, size_t count) override
+    {
+        if (!positionKnown || offset != position) {
+            if (callbacks.seek == nullptr || callbacks.seek(user, offset) != 0) return -1;
+            position = offset;
+            positionKnown = true;
+        }
+        size_t done = 0;
+        while (done < count) {
+            const int64_t got = callbacks.read(user, destination + done, count - done);
+            if (got < 0 || static_cast<uint64_t>(got) > count - done) {
+                positionKnown = false;  // where the failed read left the input is unknown
+                return -1;
+            }
+            if (got == 0) break;
+            done += static_cast<size_t>(got);
+        }
+        position += done;
+        return static_cast<int64_t>(done);
+    }
+
+    bool canSeek() const override { return callbacks.seek != nullptr; }
+
+private:
+    q58_io_callbacks callbacks;
+    void* user;
+    uint64_t position = 0;
+    bool positionKnown = true;
+};
+
+int statusOf(BlockRead result)
+{
+    switch (result) {
+        case BlockRead::block: return Q58_OK;
+        case BlockRead::end: return Q58_END_OF_STREAM;
+        case BlockRead::noBytesLeft:
+        case BlockRead::nonZeroPadding:
+        case BlockRead::pastEnd: return Q58_ERROR_DAMAGED;
+        case BlockRead::readFailed: return Q58_ERROR_IO;
+    }
+    return Q58_ERROR_IO;
+}
+
+int statusOf(HeaderCheck check)
+{
+    switch (check) {
+        case HeaderCheck::usable: return Q58_OK;
+        case HeaderCheck::notContainer: return Q58_ERROR_NOT_Q58;
+        case HeaderCheck::incomplete: return Q58_ERROR_DAMAGED;
+        case HeaderCheck::undecodable: return Q58_ERROR_UNSUPPORTED;
+        case HeaderCheck::readFailed: return Q58_ERROR_IO;
+    }
+    return Q58_ERROR_IO;
+}
+
+void tell(int* status, int value)
+{
+    if (status) *status = value;
+}
+
+}  // namespace
+
+struct q58_decoder {
+    std::unique_ptr<ByteSource> source;
+    std::unique_ptr<ContainerReader> reader;
+    int16_t block[blockSamples];
+    int pending = 0;  // sample frames of block not yet delivered (block is frame nextFrame - 1)
+    int status = Q58_OK;
+
+    uint64_t length() const { return static_cast<uint64_t>(reader->frameCount()) * blockLength; }
+    uint64_t position() const
+    {
+        return static_cast<uint64_t>(reader->nextFrame()) * blockLength - static_cast<uint64_t>(pending);
+    }
+    void settle() { status = position() == length() ? Q58_END_OF_STREAM : Q58_OK; }
+};
+
+namespace {
+
+q58_decoder* openOver(std::unique_ptr<ByteSource> source, int* status)
+{
+    prepareLibrary();
+    std::unique_ptr<q58_decoder> decoder(new q58_decoder());
+    decoder->source = std::move(source);
+    decoder->reader = std::make_unique<ContainerReader>(*decoder->source);
+    const int opened = statusOf(decoder->reader->readHeader());
+    if (opened != Q58_OK) {
+        tell(status, opened);
+        return nullptr;
+    }
+    decoder->settle();
+    tell(status, Q58_OK);
+    return decoder.release();
+}
+
+// Every exported function catches everything: allocation failures are the
+// only exceptions the code below can raise.
+template <typename Open>
+q58_decoder* guardedOpen(int* status, Open open)
+{
+    try {
+        return open();
+    } catch (...) {
+        tell(status, Q58_ERROR_OUT_OF_MEMORY);
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+q58_decoder* q58_decoder_open_file(const char* path, int* status)
+{
+    return guardedOpen(status, [&]() -> q58_decoder* {
+        if (path == nullptr) {
+            tell(status, Q58_ERROR_INVALID_ARGUMENT);
+            return nullptr;
+        }
+        auto file = std::make_unique<FileByteSource>(path);
+        if (!file->opened()) {
+            tell(status, Q58_ERROR_IO);
+            return nullptr;
+        }
+        return openOver(std::move(file), status);
+    });
+}
+
+q58_decoder* q58_decoder_open_memory(const void* data, size_t size, int* status)
+{
+    return guardedOpen(status, [&]() -> q58_decoder* {
+        if (data == nullptr && size != 0) {
+            tell(status, Q58_ERROR_INVALID_ARGUMENT);
+            return nullptr;
+        }
+        return openOver(std::make_unique<MemoryByteSource>(static_cast<const uint8_t*>(data), size), status);
+    });
+}
+
+q58_decoder* q58_decoder_open_callbacks(const q58_io_callbacks* callbacks, void* user, int* status)
+{
+    return guardedOpen(status, [&]() -> q58_decoder* {
+        if (callbacks == nullptr || callbacks->read == nullptr) {
+            tell(status, Q58_ERROR_INVALID_ARGUMENT);
+            return nullptr;
+        }
+        return openOver(std::make_unique<CallbackByteSource>(*callbacks, user), status);
+    });
+}
+
+void q58_decoder_close(q58_decoder* decoder)
+{
+    delete decoder;
+}
+
+uint64_t q58_decoder_length(const q58_decoder* decoder)
+{
+    return decoder ? decoder->length() : 0;
+}
+
+uint64_t q58_decoder_position(const q58_decoder* decoder)
+{
+    return decoder ? decoder->position() : 0;
+}
+
+uint32_t q58_decoder_packet_count(const q58_decoder* decoder)
+{
+    return decoder ? static_cast<uint32_t>(decoder->reader->frameCount()) : 0;
+}
+
+int q58_decoder_status(const q58_decoder* decoder)
+{
+    return decoder ? decoder->status : Q58_ERROR_INVALID_ARGUMENT;
+}
+
+size_t q58_decoder_read_s16(q58_decoder* decoder, int16_t* interleaved, size_t frames)
+{
+    if (decoder == nullptr || interleaved == nullptr) return 0;
+    try {
+        size_t done = 0;
+        decoder->settle();
+        while (done < frames) {
+            if (decoder->pending == 0) {
+                const BlockRead result = decoder->reader->readBlock(decoder->block);
+                if (result != BlockRead::block) {
+                    decoder->status = statusOf(result);
+                    return done;
+                }
+                decoder->pending = blockLength;
+            }
+            const size_t n = std::min(static_cast<size_t>(decoder->pending), frames - done);
+            const int16_t* from = decoder->block + 2 * (blockLength - decoder->pending);
+            std::memcpy(interleaved + 2 * done, from, n * 2 * sizeof(int16_t));
+            decoder->pending -= static_cast<int>(n);
+            done += n;
+        }
+        decoder->settle();
+        return done;
+    } catch (...) {
+        decoder->status = Q58_ERROR_OUT_OF_MEMORY;
+        return 0;
+    }
+}
+
+int q58_decoder_seek(q58_decoder* decoder, uint64_t frame)
+{
+    if (decoder == nullptr || frame > decoder->length()) return Q58_ERROR_INVALID_ARGUMENT;
+    if (!decoder->source->canSeek()) return Q58_ERROR_UNSEEKABLE;
+    try {
+        ContainerReader& reader = *decoder->reader;
+        const int64_t target = static_cast<int64_t>(frame / blockLength);
+        const int within = static_cast<int>(frame % blockLength);
+        const int64_t oldFrame = reader.nextFrame();
+        const int oldPending = decoder->pending;
+
+        BlockRead result = reader.seek(target);
+        if (result == BlockRead::block && within > 0) result = reader.readBlock(decoder->block);
+        if (result != BlockRead::block) {
+            // Put the reader back where it was; that place decoded before.
+            // Its block is decoded again when it still had frames to give.
+            if (oldPending > 0) {
+                reader.seek(oldFrame - 1);
+                reader.readBlock(decoder->block);
+            } else {
+                reader.seek(oldFrame);
+            }
+            return statusOf(result);
+        }
+        decoder->pending = within > 0 ? blockLength - within : 0;
+        decoder->settle();
+        return Q58_OK;
+    } catch (...) {
+        return Q58_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+int q58_decoder_parameter(const q58_decoder* decoder, int parameter, double* value)
+{
+    if (decoder == nullptr || value == nullptr) return Q58_ERROR_INVALID_ARGUMENT;
+    const CodecParameters& p = decoder->reader->header().parameters;
+    const int32_t fields[] = {p.gainLevelMin, p.gainLevelMax, p.gainBits, p.levelRange, p.phaseBins,
+                              p.phaseBands, p.phaseBits, p.balanceBins, p.balanceBands, p.balanceBits,
+                              0, p.noiseBins, p.noiseBands, p.noiseBits, p.toneBins, p.toneCount, p.toneBits};
+    if (parameter < 0 || parameter > Q58_PARAMETER_TONE_BITS) return Q58_ERROR_INVALID_ARGUMENT;
+    *value = parameter == Q58_PARAMETER_BALANCE_SCALE ? static_cast<double>(p.balanceScale) : fields[parameter];
+    return Q58_OK;
+}

@@ -1,0 +1,100 @@
+// The C API's encoder: a ContainerWriter with the built-in parameter blocks
+// into a file written under a temporary name and renamed over the target
+// when complete, with a block buffer so that any chunk size works.
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "api/library_setup.h"
+#include "api/replacing_output.h"
+#include "formats/container_writer.h"
+#include "q58.h"
+#include "transform/frame_sizes.h"
+
+struct q58_encoder {
+    std::unique_ptr<ReplacingOutput> target;
+    std::ofstream file;
+    std::unique_ptr<ContainerWriter> writer;
+    int16_t block[blockSamples];
+    int filled = 0;  // sample frames waiting in block
+    int status = Q58_OK;
+};
+
+namespace {
+
+void tell(int* status, int value)
+{
+    if (status) *status = value;
+}
+
+}  // namespace
+
+q58_encoder* q58_encoder_open_file(const char* path, int* status)
+{
+    try {
+        if (path == nullptr) {
+            tell(status, Q58_ERROR_INVALID_ARGUMENT);
+            return nullptr;
+        }
+        prepareLibrary();
+        std::unique_ptr<q58_encoder> encoder(new q58_encoder());
+        encoder->target = std::make_unique<ReplacingOutput>(path);
+        if (encoder->target->ok())
+            encoder->file.open(encoder->target->temporaryName(), std::ios::binary | std::ios::trunc);
+        if (!encoder->target->ok() || !encoder->file.is_open()) {
+            tell(status, Q58_ERROR_IO);
+            return nullptr;
+        }
+        // The same blocks the converter codes with, so the files match.
+        encoder->writer = std::make_unique<ContainerWriter>(encoder->file, defaultCodecParameters, defaultEncoderTuning);
+        tell(status, Q58_OK);
+        return encoder.release();
+    } catch (...) {
+        tell(status, Q58_ERROR_OUT_OF_MEMORY);
+        return nullptr;
+    }
+}
+
+int q58_encoder_write_s16(q58_encoder* encoder, const int16_t* interleaved, size_t frames)
+{
+    if (encoder == nullptr || (interleaved == nullptr && frames > 0)) return Q58_ERROR_INVALID_ARGUMENT;
+    if (encoder->status != Q58_OK) return encoder->status;
+    try {
+        size_t done = 0;
+        while (done < frames) {
+            const size_t n = std::min(static_cast<size_t>(blockLength - encoder->filled), frames - done);
+            std::memcpy(encoder->block + 2 * encoder->filled, interleaved + 2 * done, n * 2 * sizeof(int16_t));
+            encoder->filled += static_cast<int>(n);
+            done += n;
+            if (encoder->filled == blockLength) {
+                encoder->filled = 0;
+                if (encoder->writer->framesWritten() == INT32_MAX) return encoder->status = Q58_ERROR_TOO_LONG;
+                if (encoder->writer->writeBlock(encoder->block) == 0 || encoder->writer->streamFailed())
+                    return encoder->status = Q58_ERROR_IO;
+            }
+        }
+        return Q58_OK;
+    } catch (...) {
+        return encoder->status = Q58_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+int q58_encoder_close(q58_encoder* encoder)
+{
+    if (encoder == nullptr) return Q58_ERROR_INVALID_ARGUMENT;
+    int result = encoder->status;
+    if (result == Q58_OK) {
+        const bool written = encoder->writer->finish();
+        encoder->file.close();
+        if (!written || encoder->file.fail() || !encoder->target->commit()) result = Q58_ERROR_IO;
+    }
+    delete encoder;  // removes the temporary file unless it was committed
+    return result;
+}
+
+void q58_encoder_discard(q58_encoder* encoder)
+{
+    delete encoder;
+}

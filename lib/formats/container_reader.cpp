@@ -1,0 +1,131 @@
+#include "formats/container_reader.h"
+
+#include "bits/bin_reader.h"
+#include "codec/elb1764.h"
+#include "codec/parameter_limits.h"
+#include "formats/packet_walk.h"
+#include "transform/frame_sizes.h"
+
+ContainerReader::ContainerReader(ByteSource& source, const EncoderTuning& tuning)
+    : source(source), tuning(tuning), window(source), walkWindow(source)
+{
+}
+
+ContainerReader::~ContainerReader() = default;
+
+HeaderCheck ContainerReader::readHeader()
+{
+    uint8_t bytes[containerHeaderSize] = {};
+    int count = 0;
+    const uint8_t* view = window.view(0, containerHeaderSize, count);
+    if (view == nullptr) return HeaderCheck::readFailed;
+    for (int i = 0; i < count; ++i) bytes[i] = view[i];
+    if (count < 4 || !decodeContainerHeader(bytes, stored)) return HeaderCheck::notContainer;
+    if (count < containerHeaderSize) return HeaderCheck::incomplete;
+    // A damaged or hostile parameter block must never reach the decoder.
+    if (!codecParametersDecodable(stored.parameters)) return HeaderCheck::undecodable;
+    usable = true;
+    index = std::make_unique<PacketIndex>(containerHeaderSize);
+    codec = freshCodec();
+    frame = 0;
+    offset = containerHeaderSize;
+    return HeaderCheck::usable;
+}
+
+std::unique_ptr<Elb1764> ContainerReader::freshCodec() const
+{
+    return std::make_unique<Elb1764>(stored.parameters, tuning);
+}
+
+BlockRead ContainerReader::decodeAt(Elb1764& decoder, ByteWindow& bytes, uint64_t at, int16_t* block, int& packetBytes)
+{
+    int count = 0;
+    const uint8_t* view = bytes.view(at, packetBufferSize, count);
+    if (view == nullptr) return BlockRead::readFailed;
+    if (count == 0) return BlockRead::noBytesLeft;
+    // Only bytes that really came from the data are offered, so a packet
+    // that runs past the end shows up as an overflow of the bit reader.
+    da_BinReader reader(view, count);
+    decoder.decodeAndSynthesize(reader);
+    const int padding = (8 - reader.bitPosition % 8) % 8;
+    if (reader.readBits(padding) > 0) return BlockRead::nonZeroPadding;
+    if (reader.overflowed()) return BlockRead::pastEnd;
+    decoder.popSamples(block);
+    packetBytes = reader.bitPosition / 8;
+    return BlockRead::block;
+}
+
+BlockRead ContainerReader::readBlock(int16_t* block)
+{
+    if (!usable || frame >= frameCount()) return BlockRead::end;
+    if (restoreFirst) {
+        const BlockRead restored = seek(frame);
+        if (restored != BlockRead::block) return restored;
+    }
+    int packetBytes = 0;
+    const BlockRead result = decodeAt(*codec, window, offset, block, packetBytes);
+    if (result != BlockRead::block) {
+        restoreFirst = true;
+        return result;
+    }
+    if (frame == index->frontier().frame) index->advanceFrontier(packetBytes, codec->noiseGenerator());
+    offset += static_cast<uint64_t>(packetBytes);
+    ++frame;
+    return BlockRead::block;
+}
+
+BlockRead ContainerReader::walkTo(int64_t target, PacketIndex::Place& place)
+{
+    place = index->nearestAtOrBefore(target);
+    while (place.frame < target) {
+        int count = 0;
+        const uint8_t* view = walkWindow.view(place.offset, packetBufferSize, count);
+        if (view == nullptr) return BlockRead::readFailed;
+        if (count == 0) return BlockRead::noBytesLeft;
+        const PacketExtent extent = measurePacket(stored.parameters, view, count);
+        if (extent.check == PacketCheck::nonZeroPadding) return BlockRead::nonZeroPadding;
+        if (extent.check == PacketCheck::pastEnd) return BlockRead::pastEnd;
+        // Every frame draws noiseBins values, whatever its codes.
+        const NoiseGeneratorState after = advanceNoiseGenerator(place.noise, stored.parameters.noiseBins);
+        if (place.frame == index->frontier().frame) index->advanceFrontier(extent.bytes, after);
+        place = PacketIndex::Place{place.frame + 1, place.offset + static_cast<uint64_t>(extent.bytes), after};
+    }
+    return BlockRead::block;
+}
+
+BlockRead ContainerReader::seek(int64_t target)
+{
+    if (!usable || target < 0 || target > frameCount()) return BlockRead::end;
+    if (target == 0) {
+        codec = freshCodec();
+        frame = 0;
+        offset = containerHeaderSize;
+        restoreFirst = false;
+        return BlockRead::block;
+    }
+    // Block target is the tail of frame target - 1 plus the head of frame
+    // target: decode frame target - 1 into an empty overlap buffer, from
+    // the generator state straight decoding has there, and drop its block.
+    PacketIndex::Place place{};
+    const BlockRead walked = walkTo(target - 1, place);
+    if (walked != BlockRead::block) return walked;
+    std::unique_ptr<Elb1764> restarted = freshCodec();
+    restarted->setNoiseGenerator(place.noise);
+    int16_t dropped[blockSamples];
+    int packetBytes = 0;
+    const BlockRead decoded = decodeAt(*restarted, window, place.offset, dropped, packetBytes);
+    if (decoded != BlockRead::block) return decoded;
+    if (place.frame == index->frontier().frame) index->advanceFrontier(packetBytes, restarted->noiseGenerator());
+    codec = std::move(restarted);
+    frame = target;
+    offset = place.offset + static_cast<uint64_t>(packetBytes);
+    restoreFirst = false;
+    return BlockRead::block;
+}
+
+bool ContainerReader::bytesAfterLastFrame()
+{
+    int count = 0;
+    const uint8_t* view = window.view(offset, 1, count);
+    return view != nullptr && count > 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+
+#include "codec/codec_parameters.h"
+#include "formats/container_format.h"
+
+class Elb1764;
+
+// Writes a container to a seekable binary stream: the header, then one
+// packet per block of 882 stereo sample frames (1764 int16, left and right
+// interleaved) coded by a fresh Elb1764 exactly as the converter's encode job
+// does, and at the end the frame count patched to the packets written.
+class ContainerWriter {
+public:
+    // Writes the header at once, with expectedFrames as its frame count.
+    ContainerWriter(std::ostream& output, const CodecParameters& parameters, const EncoderTuning& tuning,
+                    int32_t expectedFrames = 0);
+    ~ContainerWriter();
+    ContainerWriter(const ContainerWriter&) = delete;
+    ContainerWriter& operator=(const ContainerWriter&) = delete;
+
+    // Codes one block and appends its packet. Returns the packet's bytes,
+    // or 0 when nothing was stored: the frame count is already at its
+    // largest, or the frame did not fit the packet buffer (which a parameter
+    // block that passes the limits never causes).
+    int writeBlock(const int16_t* block);
+
+    // Makes the header's frame count equal framesWritten() when it differs
+    // and flushes. False when the stream has failed.
+    bool finish();
+
+    int32_t framesWritten() const { return frames; }
+    int64_t packetBytesWritten() const { return totalBytes; }
+    bool streamFailed() const { return !output; }
+
+private:
+    std::ostream& output;
+    CodecParameters parameters;
+    std::unique_ptr<Elb1764> codec;
+    int32_t headerFrames;
+    int32_t frames = 0;
+    int64_t totalBytes = 0;
+};
