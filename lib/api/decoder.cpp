@@ -25,18 +25,15 @@ public:
             position = offset;
             positionKnown = true;
         }
-        size_t done = 0;
-        while (done < count) {
-            const int64_t got = callbacks.read(user, destination + done, count - done);
-            if (got < 0 || static_cast<uint64_t>(got) > count - done) {
-                positionKnown = false;  // where the failed read left the input is unknown
-                return -1;
-            }
-            if (got == 0) break;
-            done += static_cast<size_t>(got);
+        // One call: the caller's function may return fewer bytes, and the
+        // window asks again for what it still needs.
+        const int64_t got = callbacks.read(user, destination, count);
+        if (got < 0 || static_cast<uint64_t>(got) > count) {
+            positionKnown = false;  // where the failed read left the input is unknown
+            return -1;
         }
-        position += done;
-        return static_cast<int64_t>(done);
+        position += static_cast<uint64_t>(got);
+        return got;
     }
 
     bool canSeek() const override { return callbacks.seek != nullptr; }
@@ -231,8 +228,9 @@ int q58_decoder_seek(q58_decoder* decoder, uint64_t frame)
         const int64_t oldFrame = reader.nextFrame();
         const int oldPending = decoder->pending;
 
-        BlockRead result = reader.seek(target);
-        if (result == BlockRead::block && within > 0) result = reader.readBlock(decoder->block);
+        const BlockRead reached = reader.seek(target);  // changes nothing when it fails
+        if (reached != BlockRead::block) return statusOf(reached);
+        const BlockRead result = within > 0 ? reader.readBlock(decoder->block) : BlockRead::block;
         if (result != BlockRead::block) {
             // Put the reader back where it was; that place decoded before.
             // Its block is decoded again when it still had frames to give.

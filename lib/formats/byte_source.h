@@ -12,8 +12,8 @@ public:
     virtual ~ByteSource() = default;
 
     // Reads up to count bytes starting at offset into destination. Returns
-    // the bytes read (fewer than count only at the end of the data; 0 at or
-    // past it), or -1 when the source fails or cannot reach offset.
+    // the bytes read (possibly fewer than count; 0 only at or past the end
+    // of the data), or -1 when the source fails or cannot reach offset.
     virtual int64_t readAt(uint64_t offset, uint8_t* destination, size_t count) = 0;
 
     // False when only forward, gapless reading works.

@@ -1,5 +1,7 @@
 #include "formats/packet_index.h"
 
+#include <cstddef>
+
 PacketIndex::PacketIndex(uint64_t firstOffset) : front{0, firstOffset, NoiseGeneratorState{0, 0}}
 {
     checkpoints.push_back(front);
@@ -9,7 +11,7 @@ PacketIndex::Place PacketIndex::nearestAtOrBefore(int64_t frame) const
 {
     if (frame >= front.frame) return front;
     const int64_t slot = frame < 0 ? 0 : frame / checkpointInterval;
-    return checkpoints[static_cast<size_t>(slot)];
+    return checkpoints[static_cast<std::size_t>(slot)];
 }
 
 void PacketIndex::advanceFrontier(int packetBytes, const NoiseGeneratorState& noiseAfter)
