@@ -66,7 +66,16 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/q58ConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/q58Config.cmake ${PROJECT_BINARY_DIR}/q58ConfigVersion.cmake
   DESTINATION ${q58_cmake_dir})
 
-# pkg-config: the C++ runtime and libm are what a static link adds.
+# pkg-config: the C++ runtime and libm are what a static link adds. The
+# prefix is found from the file's own place, so that an install with
+# `cmake --install --prefix` elsewhere (or a staged package) stays usable.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(Q58_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH q58_pc_up "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+  string(REGEX REPLACE "/$" "" q58_pc_up "${q58_pc_up}")
+  set(Q58_PC_PREFIX "\${pcfiledir}/${q58_pc_up}")
+endif()
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
   set(Q58_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
 else()
