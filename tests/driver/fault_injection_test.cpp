@@ -156,8 +156,8 @@ TEST(FaultInjection, OutputsIntoAReadOnlyDirectoryFailAndTheRunGoesOn)
     const Listing before = listing(dir);
     const CliResult r = dir.runQ58({"locked/in.wav", "locked/other.q58", "ok.wav"});
     EXPECT_EQ(r.exitStatus, 1);
-    // Both jobs started (they print their lines and run to the end) and say
-    // which output they could not write.
+    // Both jobs started (they print their first line, then stop at once)
+    // and say which output they could not create.
     EXPECT_TRUE(mentions(r.err, "locked/in.q58")) << r.err;
     EXPECT_TRUE(mentions(r.err, "locked/other.q58.wav")) << r.err;
     EXPECT_EQ(r.out.rfind(encodeLine("locked/in.wav", "locked/in.q58"), 0), 0u) << r.out;
