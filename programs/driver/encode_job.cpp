@@ -68,6 +68,10 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         return JobOutcome::failed;
     }
 
+    // The length is taken before anything is printed: what the input holds
+    // from here on decides the frame count.
+    const DataExtent extent = measureData(wave);
+
     std::cout << "encoding : '" << inputName << "' to : '" << outputName << "'" << std::endl;
 
     JobOutput destination(outputName);
@@ -76,7 +80,6 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         return JobOutcome::failed;
     }
 
-    const DataExtent extent = measureData(wave);
     const int32_t frameCount = extent.frameCount;
     bool shrank = false;
 
