@@ -198,7 +198,8 @@ TEST(EncodeJob, WaveCutShortEncodesTheBlocksPresent)
     writeFileBytes(dir.file("cut.wav"), wav);
     const CliResult r = dir.runQ58({"cut.wav", "cut.q58"});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.err.find("cut.wav"), std::string::npos);
+    EXPECT_NE(r.err.find("'cut.wav': the data chunk claims more bytes than the file holds"), std::string::npos)
+        << r.err;
     const auto container = readFileBytes(dir.file("cut.q58"));
     EXPECT_EQ(getLe32(container, 72), 4u);
     EXPECT_EQ(readFileBytes(dir.file("cut.q58.wav")).size(), 44u + 4u * 3528u);

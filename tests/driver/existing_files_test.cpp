@@ -161,6 +161,16 @@ TEST(ExistingFiles, AreReplacedWholeOrLeftAsTheyWere)
              EXPECT_EQ(readFileBytes(d.file("small.q58")), in.smallQ58);
              EXPECT_FALSE(mentions(r.err, "small.q58"));
          }},
+        {"encoding over the file-size limit: the old file stays",
+         [&](const ScratchDir& d) {
+             songAndSmall(d);
+             writeFileBytes(d.file("song.q58"), oldBytes);
+         },
+         {"song.wav", "small.wav"}, LaunchOptions{in.songQ58.size() - 1, 0, false}, 1, {"song.q58"},
+         [&](const ScratchDir& d, const CliResult&) {
+             EXPECT_EQ(readFileBytes(d.file("song.q58")), oldBytes);
+             EXPECT_EQ(readFileBytes(d.file("small.q58")), in.smallQ58);
+         }},
         {"the console goes away: every file is still converted",
          [&](const ScratchDir& d) {
              songAndSmall(d);

@@ -497,3 +497,22 @@ TEST(FaultInjection, RunningOutOfMemoryEndsOnlyThatJob)
     EXPECT_NE(r.err.find("memory"), std::string::npos) << r.err;
     EXPECT_EQ(changedNames(before, listing(dir)), std::vector<std::string>{});
 }
+
+TEST(FaultInjection, AnOutputNameTakenDuringARunIsLeftAlone)
+{
+    // A directory appears under the output name while the job runs: the
+    // finished file cannot be renamed over it, so the job fails, says so,
+    // and leaves no temporary file.
+    ScratchDir dir;
+    makeLongInputs(dir);
+    RunningQ58 run(dir, {"long.wav"});
+    EXPECT_NE(run.readLine(), "");
+    ASSERT_TRUE(awaitTemporaries(dir, 1));
+    fs::remove(dir.path() / "long.q58");
+    fs::create_directory(dir.path() / "long.q58");
+    const CliResult r = run.finish();
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.err.find("'long.q58': could not be put in place"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_directory(dir.path() / "long.q58"));
+    EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
+}
