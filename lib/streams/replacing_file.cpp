@@ -110,7 +110,7 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(std::move(finalName
     // so the ...A calls see the same names.
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        reason = "is a directory";
+        reason = "Is a directory";  // the same words as the POSIX build
         return;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
