@@ -199,9 +199,8 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(followLinks(std::mo
         temporary = temporaryNameFor(target, static_cast<unsigned long>(::getpid()), temporaryCounter++);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            // The new file keeps the permissions of the one it replaces.
             if (replacing)
-                ::fchmod(fd, existing.st_mode & 07777);
+                keptMode = static_cast<unsigned>(existing.st_mode & 07777);
             ::close(fd);
             created = pending = true;
             return;
@@ -219,19 +218,24 @@ bool ReplacingFile::commit()
     if (!pending)
         return false;
     int error = 0;
-#ifndef Q58_REPLACE_WITHOUT_SYNC
-    // Without the sync a crash soon after the rename can leave the new name
-    // on an empty or partial file on some file systems.
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         error = errno;
     else {
-        if (::fsync(fd) != 0)
+        // The new file keeps the permissions of the one it replaces. They
+        // are set only now, so that a read-only file is replaced by a new
+        // read-only file while the writer could still write the new one.
+        if (keptMode != noMode && ::fchmod(fd, static_cast<mode_t>(keptMode)) != 0)
             error = errno;
+#ifndef Q58_REPLACE_WITHOUT_SYNC
+        // Without the sync a crash soon after the rename can leave the new
+        // name on an empty or partial file on some file systems.
+        if (error == 0 && ::fsync(fd) != 0)
+            error = errno;
+#endif
         if (::close(fd) != 0 && error == 0)
             error = errno;
     }
-#endif
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
         error = errno;
     if (error != 0) {

@@ -51,6 +51,8 @@ private:
     std::string target;
     std::string temporary;
     std::string reason;
+    static constexpr unsigned noMode = ~0u;
+    unsigned keptMode = noMode;  // permission bits of the replaced file (POSIX)
     bool created = false;
     bool pending = false;  // the temporary file exists and belongs to us
 };

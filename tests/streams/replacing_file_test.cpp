@@ -150,15 +150,21 @@ TEST(ReplacingFile, ThePermissionsOfTheReplacedFileAreKept)
 {
     ScratchDir dir;
     const std::string name = dir.file("out.bin");
-    writeWholeFile(name, patternBytes(10));
-    ::chmod(name.c_str(), 0640);
-    ReplacingFile out(name);
-    ASSERT_TRUE(out.ok());
-    writeWholeFile(out.temporaryName(), patternBytes(20));
-    ASSERT_TRUE(out.commit());
-    struct stat info;
-    ASSERT_EQ(::stat(name.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    for (const mode_t mode : {0640, 0444}) {  // a read-only file too: the new one is written first
+        SCOPED_TRACE(mode);
+        writeWholeFile(name, patternBytes(10));
+        ::chmod(name.c_str(), mode);
+        ReplacingFile out(name);
+        ASSERT_TRUE(out.ok());
+        writeWholeFile(out.temporaryName(), patternBytes(20));
+        EXPECT_EQ(readWholeFile(out.temporaryName()), patternBytes(20));
+        ASSERT_TRUE(out.commit()) << out.problem();
+        EXPECT_EQ(readWholeFile(name), patternBytes(20));
+        struct stat info;
+        ASSERT_EQ(::stat(name.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, mode);
+        ::chmod(name.c_str(), 0644);
+    }
 }
 
 #endif
