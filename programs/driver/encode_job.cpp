@@ -81,7 +81,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
     }
 
     const int32_t frameCount = extent.frameCount;
-    bool shrank = false;
+    bool damaged = false;
 
     std::ofstream output(destination.temporaryName(), std::ios::binary | std::ios::trunc);
     uint8_t header[containerHeaderSize];
@@ -99,7 +99,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         if (wave.input.read(sampleBytes, blockBytes) != blockBytes) {
             // The file shrank after its length was taken: keep what was
             // coded and make the header say so.
-            shrank = true;
+            damaged = true;
             writeFrameCount(output, framesWritten);
             break;
         }
@@ -112,7 +112,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         if (writer.overflowed()) {
             // Cannot happen with a parameter block that passes the limits;
             // never store a clipped packet.
-            shrank = true;
+            damaged = true;
             writeFrameCount(output, framesWritten);
             break;
         }
@@ -139,7 +139,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         reportProblem(inputName.c_str(), ("the WAV file looks unfinished: its data chunk says 0 bytes but " +
                                           std::to_string(extent.unfinished) + " bytes follow it; encoded nothing")
                                              .c_str());
-    if (shrank)
+    if (damaged)
         reportProblem(inputName.c_str(), "the input ended before its data chunk did; encoded what was there");
     if (!written)
         reportWriteProblem(outputName);
@@ -147,5 +147,5 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
         reportPlacementProblem(outputName, destination.problem());
     if (!placed)
         return JobOutcome::failed;
-    return (shrank || extent.cutShort || extent.unfinished > 0) ? JobOutcome::failed : JobOutcome::converted;
+    return (damaged || extent.cutShort || extent.unfinished > 0) ? JobOutcome::failed : JobOutcome::converted;
 }
