@@ -2,6 +2,7 @@
 
 #include "driver/conversion_jobs.h"
 #include "driver/file_names.h"
+#include "driver/job_output.h"
 #include "driver/working_parameters.h"
 #include "transform/transform_tables.h"
 
@@ -14,14 +15,15 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 0;
 
+    installSignalHandling();
     initTransformTables();
     bool anyFailed = false;
     for (int a = 1; a < argc; ++a) {
         const std::string name = argv[a];
         if (endsWith(name, ".wav"))
-            anyFailed |= encodeFile(name, name.substr(0, name.size() - 4) + ".q58") == JobOutcome::failed;
+            anyFailed |= runGuarded(encodeFile, name, name.substr(0, name.size() - 4) + ".q58") == JobOutcome::failed;
         if (endsWith(name, ".q58"))
-            anyFailed |= decodeFile(name, name + ".wav") == JobOutcome::failed;
+            anyFailed |= runGuarded(decodeFile, name, name + ".wav") == JobOutcome::failed;
     }
     releaseTransformTables();
     return anyFailed ? 1 : 0;

@@ -198,7 +198,8 @@ TEST(EncodeJob, WaveCutShortEncodesTheBlocksPresent)
     writeFileBytes(dir.file("cut.wav"), wav);
     const CliResult r = dir.runQ58({"cut.wav", "cut.q58"});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_NE(r.err.find("cut.wav"), std::string::npos);
+    EXPECT_NE(r.err.find("'cut.wav': the data chunk claims more bytes than the file holds"), std::string::npos)
+        << r.err;
     const auto container = readFileBytes(dir.file("cut.q58"));
     EXPECT_EQ(getLe32(container, 72), 4u);
     EXPECT_EQ(readFileBytes(dir.file("cut.q58.wav")).size(), 44u + 4u * 3528u);
@@ -294,8 +295,9 @@ TEST(OutputFailures, AreReportedAndTheRunGoesOn)
     const CliResult r = dir.runQ58({"dir.wav", "ok.wav"});
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_NE(r.err.find("dir.q58"), std::string::npos);
-    EXPECT_EQ(r.out, encodeLine("dir.wav", "dir.q58") + "50 % [ avg bitrate 6400 ]\r100 % [ avg bitrate 6400 ]\r\ndone.\n" +
-                         encodeLine("ok.wav", "ok.q58") + "50 % [ avg bitrate 6400 ]\r100 % [ avg bitrate 6400 ]\r\ndone.\n");
+    // The output cannot be created: the job stops after its first line,
+    // with no progress and no "done.".
+    EXPECT_EQ(r.out, encodeLine("dir.wav", "dir.q58") + encodeLine("ok.wav", "ok.q58") + "50 % [ avg bitrate 6400 ]\r100 % [ avg bitrate 6400 ]\r\ndone.\n");
     EXPECT_EQ(readFileBytes(dir.file("ok.q58")).size(), 76u + 32u);
 }
 
