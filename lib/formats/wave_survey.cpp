@@ -148,7 +148,7 @@ bool checkLayout(std::ifstream& file, WaveSurvey& survey)
         survey.reason = "the \"fmt \" chunk is cut short";
         return false;
     }
-    if (data == survey.chunks.size()) {
+    if (data == survey.chunks.size() && fmt != 1) {
         survey.reason = "no \"data\" chunk";
         return false;
     }
@@ -160,16 +160,25 @@ bool checkLayout(std::ifstream& file, WaveSurvey& survey)
         return false;
     }
     // The reader looks for "data" right at the declared end of the format
-    // body, without a pad byte.
+    // body, without a pad byte, whatever the listing above found.
     const int64_t expected = survey.chunks[fmt].offset + 8 + survey.chunks[fmt].size;
-    if (survey.chunks[data].offset != expected) {
-        if (data > fmt + 1)
+    uint8_t next[8] = {};
+    const bool dataThere = readAt(file, expected, next, 8) == 8 && printableId(next) == "data";
+    if (!dataThere) {
+        if (data == survey.chunks.size()) {
+            survey.verdict = WaveVerdict::notRiffWave;
+            survey.reason = "no \"data\" chunk";
+        } else if (data > fmt + 1) {
             survey.reason = "the " + chunkNamesBetween(survey.chunks, fmt + 1, data) +
                             (data == fmt + 2 ? " chunk stands" : " chunks stand") +
                             " between \"fmt \" and \"data\" (q58 reads \"data\" right after \"fmt \")";
-        else
+        } else if (survey.chunks[data].offset == expected + 1) {
             survey.reason = "the \"fmt \" chunk has an odd size (" + std::to_string(survey.chunks[fmt].size) +
                             ") and a pad byte before \"data\" (q58 reads \"data\" right after \"fmt \")";
+        } else {
+            survey.reason = "the size of the \"fmt \" chunk (" + std::to_string(survey.chunks[fmt].size) +
+                            ") does not lead to \"data\" (q58 reads \"data\" right after \"fmt \")";
+        }
         return false;
     }
     return true;
