@@ -13,7 +13,7 @@ ensure_packages() {
     echo "Installing ${missing[*]} with apt-get ..."
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   elif command -v apt-get >/dev/null 2>&1; then
     echo "Missing: ${missing[*]}. Install them with:" >&2
     echo "  sudo apt-get install ${missing[*]}" >&2
