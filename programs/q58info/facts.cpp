@@ -1,5 +1,7 @@
 #include "facts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 Fact Fact::of(int64_t value)
@@ -85,7 +87,13 @@ void printScalar(std::ostream& out, const Fact& fact, bool json)
     switch (fact.kind) {
     case Fact::Kind::null: out << (json ? "null" : "-"); break;
     case Fact::Kind::integer: out << fact.integer; break;
-    case Fact::Kind::number: out << formatNumber(fact.number); break;
+    case Fact::Kind::number:
+        // JSON has no NaN or infinity; a hostile header may hold them.
+        if (json && !std::isfinite(fact.number))
+            out << "null";
+        else
+            out << formatNumber(fact.number);
+        break;
     case Fact::Kind::boolean: out << (fact.boolean ? (json ? "true" : "yes") : (json ? "false" : "no")); break;
     case Fact::Kind::text:
         if (json)
