@@ -8,6 +8,7 @@
 #include "driver/conversion_jobs.h"
 #include "driver/file_names.h"
 #include "driver/job_output.h"
+#include "driver/refusal.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
@@ -85,12 +86,12 @@ JobOutcome decodeFile(std::string inputName, std::string outputName)
 JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes)
 {
     if (!isRegularFile(inputName))
-        return JobOutcome::skipped;
+        return refuseContainer(inputName);
     std::ifstream input(inputName, std::ios::binary);
     uint8_t header[containerHeaderSize] = {};
     const int headerBytes = readUpTo(input, header, containerHeaderSize);
     if (headerBytes < 4 || !bytesEqual(header, containerMagic, 4))
-        return JobOutcome::skipped;
+        return refuseContainer(inputName);
 
     // The whole header is checked before any output exists: a damaged or
     // hostile parameter block must never reach the decoder.

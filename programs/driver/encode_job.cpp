@@ -8,6 +8,7 @@
 #include "driver/conversion_jobs.h"
 #include "driver/file_names.h"
 #include "driver/job_output.h"
+#include "driver/refusal.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
@@ -59,10 +60,10 @@ void writeFrameCount(std::ofstream& output, int32_t frameCount)
 JobOutcome encodeFile(std::string inputName, std::string outputName)
 {
     if (!isRegularFile(inputName))
-        return JobOutcome::skipped;
+        return refuseWave(inputName);
     WaveReader0 wave(inputName.c_str());
     if (wave.error || !sameFormat(wave.format, referenceFormat))
-        return JobOutcome::skipped;
+        return refuseWave(inputName);
     if (sameFile(inputName, outputName)) {
         reportProblem(outputName.c_str(), sameFileProblem);
         return JobOutcome::failed;

@@ -8,7 +8,8 @@
 
 // q58 NAME.wav ... NAME.q58 ...: encodes each .wav into NAME.q58 and decodes
 // each .q58 into NAME.q58.wav, in the order given. Any other name is passed
-// over. Exit status 1 when a job failed or met a damaged input, else 0.
+// over. Exit status 1 when a .wav or .q58 name was refused, a job failed or
+// met a damaged input, else 0.
 int main(int argc, char** argv)
 {
     loadWorkingParameters();
@@ -21,9 +22,9 @@ int main(int argc, char** argv)
     for (int a = 1; a < argc; ++a) {
         const std::string name = argv[a];
         if (endsWith(name, ".wav"))
-            anyFailed |= runGuarded(encodeFile, name, name.substr(0, name.size() - 4) + ".q58") == JobOutcome::failed;
+            anyFailed |= runGuarded(encodeFile, name, name.substr(0, name.size() - 4) + ".q58") != JobOutcome::converted;
         if (endsWith(name, ".q58"))
-            anyFailed |= runGuarded(decodeFile, name, name + ".wav") == JobOutcome::failed;
+            anyFailed |= runGuarded(decodeFile, name, name + ".wav") != JobOutcome::converted;
     }
     releaseTransformTables();
     return anyFailed ? 1 : 0;

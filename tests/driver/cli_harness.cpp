@@ -56,7 +56,12 @@ ScratchDir::~ScratchDir()
 
 CliResult ScratchDir::runQ58(const std::vector<std::string>& arguments) const
 {
-    std::string command = "cd " + shellQuote(root.string()) + " && " + shellQuote(Q58_EXE);
+    return run(Q58_EXE, arguments);
+}
+
+CliResult ScratchDir::run(const std::string& program, const std::vector<std::string>& arguments) const
+{
+    std::string command = "cd " + shellQuote(root.string()) + " && " + shellQuote(program);
     for (const auto& a : arguments)
         command += " " + shellQuote(a);
     const fs::path outFile = root.parent_path() / (root.filename().string() + ".stdout");

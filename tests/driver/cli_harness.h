@@ -26,6 +26,8 @@ public:
 
     // Runs q58 with the given arguments (each quoted for the shell) inside the directory.
     CliResult runQ58(const std::vector<std::string>& arguments) const;
+    // The same for any program, q58info for one.
+    CliResult run(const std::string& program, const std::vector<std::string>& arguments) const;
 
 private:
     std::filesystem::path root;

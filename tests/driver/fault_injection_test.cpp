@@ -171,7 +171,7 @@ TEST(FaultInjection, OutputsIntoAReadOnlyDirectoryFailAndTheRunGoesOn)
     EXPECT_EQ(readFileBytes(dir.file("ok.q58")).size(), 76u + 16u);
 }
 
-TEST(FaultInjection, InputsRemovedBetweenRunsArePassedOverAndOldOutputsStay)
+TEST(FaultInjection, InputsRemovedBetweenRunsAreRefusedAndOldOutputsStay)
 {
     ScratchDir dir;
     writeFileBytes(dir.file("a.wav"), makeWav(chordSignal(3 * 882, 2)));
@@ -184,8 +184,8 @@ TEST(FaultInjection, InputsRemovedBetweenRunsArePassedOverAndOldOutputsStay)
     fs::rename(dir.path() / "a.q58", dir.path() / "kept.bin");
     const Listing before = listing(dir);
     const CliResult r = dir.runQ58({"a.wav", "a.q58", "b.wav"});
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_TRUE(mentions(r.err, "a.wav") && mentions(r.err, "a.q58")) << r.err;
     // Exactly the lines b.wav got in the first run.
     const size_t bStart = first.out.find(encodeLine("b.wav", "b.q58"));
     const size_t bEnd = first.out.find(decodeLine("a.q58", "a.q58.wav"));
@@ -231,14 +231,14 @@ TEST(FaultInjection, WaveTruncatedBetweenRunsEncodesTheWholeBlocksLeft)
     EXPECT_EQ(d.err, "");
     EXPECT_EQ(getLe32(readFileBytes(dir.file("song.q58.wav")), 40), 3u * 3528u);
 
-    // Cut inside the header: no longer a WAV file, passed over silently;
+    // Cut inside the header: no longer a WAV file, refused with a reason;
     // the container of the previous run stays as it was.
     writeFileBytes(dir.file("song.wav"), std::vector<uint8_t>(wav.begin(), wav.begin() + 30));
     const Listing beforeHeaderCut = listing(dir);
     const CliResult h = dir.runQ58({"song.wav"});
-    EXPECT_EQ(h.exitStatus, 0);
+    EXPECT_EQ(h.exitStatus, 1);
     EXPECT_EQ(h.out, "");
-    EXPECT_EQ(h.err, "");
+    EXPECT_TRUE(mentions(h.err, "song.wav")) << h.err;
     EXPECT_EQ(changedNames(beforeHeaderCut, listing(dir)), std::vector<std::string>{});
 }
 
