@@ -2,10 +2,10 @@
 # installs, on Debian and as root, every Debian package whose CHECK (a shell
 # test) fails; otherwise it prints the exact command to run and stops.
 ensure_packages() {
-  local missing=() spec
-  for spec in "$@"; do
-    if ! eval "${spec#*=}" >/dev/null 2>&1; then
-      missing+=("${spec%%=*}")
+  local missing=() entry
+  for entry in "$@"; do
+    if ! eval "${entry#*=}" >/dev/null 2>&1; then
+      missing+=("${entry%%=*}")
     fi
   done
   [ ${#missing[@]} -eq 0 ] && return 0
