@@ -6,7 +6,8 @@
 // - a rejected header creates no output;
 // - otherwise the output is a complete WAV file of whole blocks, and a job
 //   that reports success decoded every frame the header promised and every
-//   byte of the file (the same file with one byte more is damaged).
+//   byte of the file (the same file with one byte more is damaged);
+// - the packet walk of q58info agrees with the decoder on where damage starts.
 
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "driver/conversion_jobs.h"
 #include "formats/container_format.h"
+#include "formats/container_survey.h"
 #include "fuzz_support.h"
 #include "transform/frame_sizes.h"
 
@@ -77,6 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(dataBytes <= promised * blockBytes);
     // Each frame takes at least one byte of the file.
     FUZZ_CHECK(dataBytes / blockBytes <= size - containerHeaderSize);
+    // The packet walk behind q58info finds damage exactly where the decoder
+    // stops (when the frame limit above did not stop it first).
+    if (promised <= maxFrames) {
+        const ContainerSurvey survey = surveyContainer(p.input);
+        FUZZ_CHECK((survey.verdict == ContainerVerdict::intact) == (outcome == JobOutcome::converted));
+        if (survey.verdict == ContainerVerdict::damaged)
+            FUZZ_CHECK(static_cast<uint64_t>(survey.framesIntact) * blockBytes == dataBytes);
+    }
     if (outcome != JobOutcome::converted)
         return 0;
 

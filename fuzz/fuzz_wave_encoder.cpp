@@ -6,7 +6,8 @@
 // - the reader never delivers more bytes than the file holds after the
 //   first sample byte;
 // - the encode job converts exactly the files the reader accepts in the
-//   reference format, and creates nothing for the others;
+//   reference format, and creates nothing for the others; the survey behind
+//   the refusal diagnostics accepts the same files;
 // - its container holds one packet per whole block present, and decodes
 //   intact to exactly that many blocks.
 
@@ -18,6 +19,7 @@
 #include "driver/conversion_jobs.h"
 #include "formats/container_format.h"
 #include "formats/wave_reader.h"
+#include "formats/wave_survey.h"
 #include "fuzz_support.h"
 #include "transform/frame_sizes.h"
 
@@ -98,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const ReaderView view = inspectWithReader(p.input, data, size);
     const JobOutcome encoded = encodeFile(p.input, p.container);
+    // The survey that explains refusals accepts exactly what the reader does.
+    FUZZ_CHECK((surveyWave(p.input).verdict == WaveVerdict::accepted) == view.accepted);
     if (!view.accepted) {
         FUZZ_CHECK(encoded == JobOutcome::skipped);
         FUZZ_CHECK(!fuzz::fileExists(p.container));

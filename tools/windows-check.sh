@@ -6,7 +6,8 @@
 #   - identical .q58 bytes,
 #   - decoded samples within +-1 (identical WAV headers),
 #   - the same console output, with CR LF line ends on Windows,
-# and does the same for file names outside any ANSI code page.
+# and does the same for file names outside any ANSI code page, and for
+# outputs that meet existing files (links to the input, directories).
 #
 # Installs what is missing (MinGW-w64, wine) from Debian's packages.
 # Environment: Q58_BUILD_DIR (Linux build, default build),
@@ -170,6 +171,55 @@ for name in "${names[@]}"; do
 done
 check "no stray files on the Windows side" same_text \
   <(cd "$work/linux" && ls | LC_ALL=C sort) <(cd "$work/windows" && ls | LC_ALL=C sort)
+
+step "existing files: Linux q58 and q58.exe under wine"
+# Outputs that lead back to the input, an existing longer output, a
+# directory under the output name and an unfinished WAV, each set up afresh
+# on both sides. Both must end alike: exit status, console and error output,
+# the files left in the folder (hidden ones too, so that a temporary file
+# left behind shows) and their bytes. Interruptions, pipes and size limits
+# are POSIX matters, checked by the Linux tests only.
+"$linux_build/q58_make_sample" "$work/small.wav" 1 >/dev/null
+(cd "$work" && "$linux_build/q58" small.wav >/dev/null)
+setup_links() {
+  cp "$work/small.wav" soft.wav && ln -s soft.wav soft.q58
+  cp "$work/small.q58" hard.q58 && ln hard.q58 hard.q58.wav
+  cp "$work/small.wav" ok.wav
+}
+setup_longer() { cp "$work/small.wav" r.wav && head -c 100000 /dev/zero >r.q58; }
+setup_directory() { cp "$work/small.q58" d.q58 && mkdir d.q58.wav && cp "$work/small.wav" ok.wav; }
+setup_unfinished() {  # data chunk size 0, samples after it
+  cp "$work/small.wav" u.wav && printf '\0\0\0\0' | dd of=u.wav bs=1 seek=40 conv=notrunc status=none
+}
+scenario() {  # scenario NAME SETUP ARGUMENT...
+  local name=$1 setup=$2; shift 2
+  local base=$work/scenarios/$name side status
+  for side in linux windows; do
+    mkdir -p "$base/$side"
+    (cd "$base/$side" && "$setup")
+    status=0
+    if [ "$side" = linux ]; then
+      (cd "$base/$side" && timeout 120 "$linux_build/q58" "$@" >"$base/$side.out" 2>"$base/$side.err") || status=$?
+    else
+      (cd "$base/$side" && timeout 120 wine "$windows_build/q58.exe" "$@" >"$base/$side.out" 2>"$base/$side.err") ||
+        status=$?
+    fi
+    echo "$status" >"$base/$side.status"
+  done
+  check "$name: exit status" same_text "$base/linux.status" "$base/windows.status"
+  check "$name: console output" "$compare" console "$base/linux.out" "$base/windows.out"
+  check "$name: error output" "$compare" console "$base/linux.err" "$base/windows.err"
+  check "$name: files left" same_text <(cd "$base/linux" && ls -A | LC_ALL=C sort) \
+    <(cd "$base/windows" && ls -A | LC_ALL=C sort)
+  local file
+  while IFS= read -r file; do
+    check "$name: '$file'" same_bytes "$base/linux/$file" "$base/windows/$file"
+  done < <(cd "$base/linux" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort)
+}
+scenario links setup_links soft.wav hard.q58 ok.wav
+scenario longer setup_longer r.wav
+scenario directory setup_directory d.q58 ok.wav
+scenario unfinished setup_unfinished u.wav
 
 if [ "$failures" -gt 0 ]; then
   fail "$failures end-to-end comparisons"

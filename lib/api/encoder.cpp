@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "api/library_setup.h"
-#include "api/replacing_output.h"
+#include "streams/replacing_file.h"
 #include "formats/container_writer.h"
 #include "q58.h"
 #include "transform/frame_sizes.h"
 
 struct q58_encoder {
-    std::unique_ptr<ReplacingOutput> target;
+    std::unique_ptr<ReplacingFile> target;
     std::ofstream file;
     std::unique_ptr<ContainerWriter> writer;
     int16_t block[blockSamples];
@@ -40,7 +40,7 @@ q58_encoder* q58_encoder_open_file(const char* path, int* status)
         }
         prepareLibrary();
         std::unique_ptr<q58_encoder> encoder(new q58_encoder());
-        encoder->target = std::make_unique<ReplacingOutput>(path);
+        encoder->target = std::make_unique<ReplacingFile>(path);
         if (encoder->target->ok())
             encoder->file.open(encoder->target->temporaryName(), std::ios::binary | std::ios::trunc);
         if (!encoder->target->ok() || !encoder->file.is_open()) {

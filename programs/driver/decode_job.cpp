@@ -7,6 +7,8 @@
 #include "codec/parameter_limits.h"
 #include "driver/conversion_jobs.h"
 #include "driver/file_names.h"
+#include "driver/job_output.h"
+#include "driver/refusal.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
@@ -84,12 +86,12 @@ JobOutcome decodeFile(std::string inputName, std::string outputName)
 JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes)
 {
     if (!isRegularFile(inputName))
-        return JobOutcome::skipped;
+        return refuseContainer(inputName);
     std::ifstream input(inputName, std::ios::binary);
     uint8_t header[containerHeaderSize] = {};
     const int headerBytes = readUpTo(input, header, containerHeaderSize);
     if (headerBytes < 4 || !bytesEqual(header, containerMagic, 4))
-        return JobOutcome::skipped;
+        return refuseContainer(inputName);
 
     // The whole header is checked before any output exists: a damaged or
     // hostile parameter block must never reach the decoder.
@@ -103,10 +105,20 @@ JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, ui
         return JobOutcome::failed;
     }
 
-    WaveWriter0 wave(outputName.c_str(), referenceFormat);
-    bool outputFailed = wave.error;
+    if (sameFile(inputName, outputName)) {
+        reportProblem(outputName.c_str(), sameFileProblem);
+        return JobOutcome::failed;
+    }
 
     std::cout << "decoding : '" << inputName << "' to : '" << outputName << "'" << std::endl;
+
+    JobOutput destination(outputName);
+    if (!destination.ok()) {
+        reportCreationProblem(outputName, destination.problem());
+        return JobOutcome::failed;
+    }
+    WaveWriter0 wave(destination.temporaryName().c_str(), referenceFormat);
+    bool outputFailed = wave.error;
 
     Elb1764 codec(stored.parameters, encoderTuning);
     PacketWindow window(input);
@@ -151,9 +163,17 @@ JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, ui
 
     if (!wave.close())
         outputFailed = true;
+    // What a damaged input let decode is still put in place: it is all the
+    // user can recover. A file that could not be written in full never is.
+    if (outputFailed)
+        destination.abandon();
+    const bool placed = !outputFailed && destination.commit();
+
     if (damage)
         reportProblem(inputName.c_str(), damage);
     if (outputFailed)
-        reportProblem(outputName.c_str(), "could not create or fully write this file");
-    return (damage || outputFailed) ? JobOutcome::failed : JobOutcome::converted;
+        reportWriteProblem(outputName);
+    else if (!placed)
+        reportPlacementProblem(outputName, destination.problem());
+    return (damage || !placed) ? JobOutcome::failed : JobOutcome::converted;
 }

@@ -102,10 +102,10 @@ TEST(EncoderApi, WritesTheConverterFileInAnyChunkSizeAndReplacesOnlyWhenComplete
     EXPECT_EQ(q58_encoder_write_s16(encoder, m.input.data(), 2000), Q58_OK);
     q58_encoder_discard(encoder);
     EXPECT_TRUE(readFileBytes(path) == m.q58Bytes);
-    size_t entries = 0;
+    size_t leftovers = 0;
     for (const auto& entry : std::filesystem::directory_iterator(m.scratch().path()))
-        entries += entry.path().filename().string().find(".tmp") != std::string::npos;
-    EXPECT_EQ(entries, 0u);
+        leftovers += entry.path().filename().string().rfind("api.q58.", 0) == 0;
+    EXPECT_EQ(leftovers, 0u);
 }
 
 // A copy of the converter's file with one change.

@@ -6,7 +6,11 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -52,7 +56,12 @@ ScratchDir::~ScratchDir()
 
 CliResult ScratchDir::runQ58(const std::vector<std::string>& arguments) const
 {
-    std::string command = "cd " + shellQuote(root.string()) + " && " + shellQuote(Q58_EXE);
+    return run(Q58_EXE, arguments);
+}
+
+CliResult ScratchDir::run(const std::string& program, const std::vector<std::string>& arguments) const
+{
+    std::string command = "cd " + shellQuote(root.string()) + " && " + shellQuote(program);
     for (const auto& a : arguments)
         command += " " + shellQuote(a);
     const fs::path outFile = root.parent_path() / (root.filename().string() + ".stdout");
@@ -66,6 +75,97 @@ CliResult ScratchDir::runQ58(const std::vector<std::string>& arguments) const
     std::error_code ignored;
     fs::remove(outFile, ignored);
     fs::remove(errFile, ignored);
+    return result;
+}
+
+RunningQ58::RunningQ58(const ScratchDir& dir, const std::vector<std::string>& arguments, const LaunchOptions& options)
+{
+    static int launches = 0;
+    errPath = dir.path().parent_path() / (dir.path().filename().string() + ".stderr" + std::to_string(++launches));
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    // The smallest pipe the system allows (one page): the run cannot get
+    // far ahead of the test.
+    ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    std::vector<std::string> argv = {Q58_EXE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(&a[0]);
+    args.push_back(nullptr);
+    const std::string cwd = dir.path().string();
+    pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(cwd.c_str()) != 0)
+            ::_exit(126);
+        if (options.stdoutReaderGone)
+            ::close(fds[0]);
+        ::dup2(fds[1], 1);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, 2);
+        if (options.fileSizeLimit > 0) {
+            const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.addressSpaceLimit > 0) {
+            const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    if (options.stdoutReaderGone)
+        ::close(fds[0]);
+    else
+        outFd = fds[0];
+}
+
+RunningQ58::~RunningQ58()
+{
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        finish();
+    }
+    if (outFd >= 0)
+        ::close(outFd);
+}
+
+std::string RunningQ58::readLine()
+{
+    std::string line;
+    char c;
+    while (outFd >= 0 && ::read(outFd, &c, 1) == 1) {
+        out += c;
+        line += c;
+        if (c == '\n')
+            break;
+    }
+    return line;
+}
+
+void RunningQ58::sendSignal(int signalNumber) const
+{
+    if (pid > 0)
+        ::kill(pid, signalNumber);
+}
+
+CliResult RunningQ58::finish()
+{
+    char buffer[4096];
+    ssize_t got;
+    while (outFd >= 0 && (got = ::read(outFd, buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<size_t>(got));
+    CliResult result;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+        result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    pid = -1;
+    result.out = out;
+    result.err = slurp(errPath);
+    std::error_code ignored;
+    fs::remove(errPath, ignored);
     return result;
 }
 

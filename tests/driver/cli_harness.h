@@ -26,9 +26,42 @@ public:
 
     // Runs q58 with the given arguments (each quoted for the shell) inside the directory.
     CliResult runQ58(const std::vector<std::string>& arguments) const;
+    // The same for any program, q58info for one.
+    CliResult run(const std::string& program, const std::vector<std::string>& arguments) const;
 
 private:
     std::filesystem::path root;
+};
+
+// How a launched q58 meets its surroundings.
+struct LaunchOptions {
+    uint64_t fileSizeLimit = 0;     // RLIMIT_FSIZE in bytes; 0 for none
+    uint64_t addressSpaceLimit = 0; // RLIMIT_AS in bytes; 0 for none
+    bool stdoutReaderGone = false;  // standard output is a pipe nobody reads
+};
+
+// q58 started in a scratch directory with its standard output on a pipe
+// that holds only a few kilobytes: a run stops at its next progress line
+// until the test reads on, so a test can act while a job is under way.
+class RunningQ58 {
+public:
+    RunningQ58(const ScratchDir& dir, const std::vector<std::string>& arguments, const LaunchOptions& options = {});
+    ~RunningQ58();
+    RunningQ58(const RunningQ58&) = delete;
+    RunningQ58& operator=(const RunningQ58&) = delete;
+
+    // Standard output up to and including the next line feed.
+    std::string readLine();
+    void sendSignal(int signalNumber) const;
+    // Reads the rest of the output and waits for the end. The exit status
+    // of a run ended by a signal is 128 + the signal, as a shell reports it.
+    CliResult finish();
+
+private:
+    int pid = -1;
+    int outFd = -1;
+    std::string out;
+    std::string errPath;
 };
 
 std::vector<uint8_t> readFileBytes(const std::string& path);

@@ -21,6 +21,8 @@
 #include "driver/conversion_jobs.h"
 #include "driver/working_parameters.h"
 #include "formats/container_format.h"
+#include "formats/container_survey.h"
+#include "formats/wave_survey.h"
 #include "transform/frame_sizes.h"
 #include "transform/transform_tables.h"
 
@@ -69,6 +71,16 @@ void replayContainer(const fs::path& input, const ScratchDir& dir)
     const std::string output = dir.file("replay.q58.wav");
     fs::remove(output);
     const JobOutcome outcome = decodeFileWithLimit(input.string(), output, frameLimit * blockBytes);
+    // The packet walk sees damage where the decoder does.
+    const ContainerSurvey survey = surveyContainer(input.string());
+    const ContainerVerdict surveyed = survey.verdict;
+    EXPECT_EQ(surveyed == ContainerVerdict::notOurs, outcome == JobOutcome::skipped);
+    if (outcome == JobOutcome::converted) {
+        EXPECT_EQ(surveyed, ContainerVerdict::intact);
+    }
+    if (surveyed == ContainerVerdict::damaged || surveyed == ContainerVerdict::unusable) {
+        EXPECT_EQ(outcome, JobOutcome::failed);
+    }
 
     ContainerHeader header{};
     const bool magic = bytes.size() >= 4 && std::memcmp(bytes.data(), containerMagic, 4) == 0;
@@ -87,6 +99,9 @@ void replayContainer(const fs::path& input, const ScratchDir& dir)
     const uint64_t promised = header.frameCount > 0 ? static_cast<uint64_t>(header.frameCount) : 0;
     const uint64_t dataBytes = decodedDataBytes(output);
     EXPECT_LE(dataBytes, promised * blockBytes);
+    if (surveyed == ContainerVerdict::damaged && promised <= frameLimit) {
+        EXPECT_EQ(static_cast<uint64_t>(survey.framesIntact) * blockBytes, dataBytes);
+    }
     if (outcome != JobOutcome::converted)
         return;
     EXPECT_EQ(dataBytes, promised * blockBytes);
@@ -106,6 +121,8 @@ void replayWave(const fs::path& input, const ScratchDir& dir)
     fs::remove(container);
     fs::remove(decoded);
     const JobOutcome encoded = encodeFile(input.string(), container);
+    // The survey behind the diagnostics and q58info accepts what the job accepts.
+    EXPECT_EQ(surveyWave(input.string()).verdict == WaveVerdict::accepted, encoded != JobOutcome::skipped);
     if (encoded == JobOutcome::skipped) {
         EXPECT_FALSE(fs::exists(container));
         return;

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+
+// An output that takes the place of its final name only once it is complete.
+//
+// The constructor creates a new, empty temporary file next to the file that
+// will be replaced (where the final name is a symbolic link: next to the
+// file the link leads to). The caller's writer opens temporaryName(), writes
+// and closes it; commit() then syncs the file to the disk and renames it over
+// the final name in one step. Until then a file already under the final name
+// is untouched, and a run that stops half way leaves it as it was: abandon(),
+// or the destructor without commit(), removes the temporary file.
+//
+// Temporary names hold the process id and a per-process counter and are
+// created exclusively, so concurrent runs and successive jobs never share
+// one. An existing final name that is not a regular file (a directory, a
+// pipe, a device) is never replaced: ok() is false from the start.
+//
+// The class prints nothing and installs no signal handlers: a program that
+// must remove the temporary file when it is interrupted does that itself,
+// with temporaryName().
+class ReplacingFile {
+public:
+    explicit ReplacingFile(std::string finalName);
+    ~ReplacingFile();
+
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // False when the temporary file could not be created or the final name
+    // may not be replaced; problem() says why.
+    bool ok() const { return created; }
+    // The system's reason text for the last failure; empty when none.
+    std::string problem() const { return reason; }
+
+    // The name the writer opens, writes and closes before commit().
+    const std::string& temporaryName() const { return temporary; }
+    // The file commit() replaces: the final name with its links followed.
+    const std::string& targetName() const { return target; }
+
+    // After the writer has closed the temporary file: sync it to the disk
+    // and rename it over the target. On failure returns false with
+    // problem() set and removes the temporary file; the target stays as it
+    // was.
+    bool commit();
+    // Removes the temporary file (nothing after a commit).
+    void abandon();
+
+private:
+    std::string target;
+    std::string temporary;
+    std::string reason;
+    static constexpr unsigned noMode = ~0u;
+    unsigned keptMode = noMode;  // permission bits of the replaced file (POSIX)
+    bool created = false;
+    bool pending = false;  // the temporary file exists and belongs to us
+};
+
+// True when both names lead to the same existing file (device and inode; on
+// Windows volume serial number and file index), through symbolic and hard
+// links. False when either does not exist.
+bool sameFile(const std::string& a, const std::string& b);

@@ -1,0 +1,189 @@
+#include "streams/replacing_file.h"
+#include "streams/scratch_files.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Names in the directory, so that a temporary file left behind shows.
+std::vector<std::string> namesIn(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string folderOf(const ScratchDir& dir) { return fs::path(dir.file("x")).parent_path().string(); }
+
+enum class Ending { commit, abandon, destroy };
+
+TEST(ReplacingFile, TheFinalNameChangesOnlyAtCommit)
+{
+    struct Case {
+        const char* what;
+        bool existing;  // a file is already under the final name
+        Ending ending;
+    };
+    const Case cases[] = {
+        {"new name, committed", false, Ending::commit},
+        {"existing file, committed", true, Ending::commit},
+        {"existing file, abandoned", true, Ending::abandon},
+        {"existing file, destroyed without commit", true, Ending::destroy},
+        {"new name, abandoned", false, Ending::abandon},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        const std::string name = dir.file("out.bin");
+        const Bytes old = patternBytes(100, 1), fresh = patternBytes(300, 2);
+        if (c.existing)
+            writeWholeFile(name, old);
+        {
+            ReplacingFile out(name);
+            ASSERT_TRUE(out.ok()) << out.problem();
+            EXPECT_NE(out.temporaryName(), name);
+            EXPECT_EQ(fs::path(out.temporaryName()).parent_path(), fs::path(name).parent_path());
+            writeWholeFile(out.temporaryName(), fresh);
+            // Nothing visible under the final name before the commit.
+            EXPECT_EQ(fs::exists(name), c.existing);
+            if (c.existing) {
+                EXPECT_EQ(readWholeFile(name), old);
+            }
+            if (c.ending == Ending::commit) {
+                EXPECT_TRUE(out.commit()) << out.problem();
+            }
+            if (c.ending == Ending::abandon)
+                out.abandon();
+        }
+        const bool replaced = c.ending == Ending::commit;
+        EXPECT_EQ(fs::exists(name), replaced || c.existing);
+        if (fs::exists(name)) {
+            EXPECT_EQ(readWholeFile(name), replaced ? fresh : old);
+        }
+        EXPECT_EQ(namesIn(folderOf(dir)).size(), fs::exists(name) ? 1u : 0u);
+    }
+}
+
+TEST(ReplacingFile, TemporaryNamesNeverRepeatAndOthersAreNotTaken)
+{
+    ScratchDir dir;
+    const std::string name = dir.file("out.bin");
+    ReplacingFile first(name);
+    ReplacingFile second(name);
+    ASSERT_TRUE(first.ok() && second.ok());
+    EXPECT_NE(first.temporaryName(), second.temporaryName());
+    writeWholeFile(first.temporaryName(), patternBytes(10, 1));
+    writeWholeFile(second.temporaryName(), patternBytes(20, 2));
+    // The last commit wins, with a whole file; neither leaves anything else.
+    EXPECT_TRUE(second.commit());
+    EXPECT_TRUE(first.commit());
+    EXPECT_EQ(readWholeFile(name), patternBytes(10, 1));
+    EXPECT_EQ(namesIn(folderOf(dir)), std::vector<std::string>{"out.bin"});
+}
+
+TEST(ReplacingFile, DirectoriesAndMissingFoldersAreRefused)
+{
+    ScratchDir dir;
+    fs::create_directory(dir.file("folder"));
+    for (const std::string& name : {dir.file("folder"), dir.file("missing/out.bin")}) {
+        SCOPED_TRACE(name);
+        ReplacingFile out(name);
+        EXPECT_FALSE(out.ok());
+        EXPECT_FALSE(out.problem().empty());
+        EXPECT_FALSE(out.commit());
+    }
+    EXPECT_TRUE(fs::is_directory(dir.file("folder")));
+    EXPECT_EQ(namesIn(folderOf(dir)), std::vector<std::string>{"folder"});
+}
+
+#ifndef _WIN32
+
+TEST(ReplacingFile, LinksAreFollowedAndStay)
+{
+    ScratchDir dir;
+    fs::create_directory(dir.file("real"));
+    writeWholeFile(dir.file("real/target.bin"), patternBytes(50, 1));
+    fs::create_symlink("real/target.bin", dir.file("link.bin"));        // relative
+    fs::create_symlink(dir.file("link.bin"), dir.file("chain.bin"));    // absolute, to a link
+    fs::create_symlink("real/later.bin", dir.file("dangling.bin"));     // target not there yet
+    struct Case {
+        const char* link;
+        const char* target;
+    };
+    for (const Case& c : {Case{"link.bin", "real/target.bin"}, Case{"chain.bin", "real/target.bin"},
+                          Case{"dangling.bin", "real/later.bin"}}) {
+        SCOPED_TRACE(c.link);
+        const Bytes fresh = patternBytes(70, c.link[0]);
+        ReplacingFile out(dir.file(c.link));
+        ASSERT_TRUE(out.ok()) << out.problem();
+        EXPECT_TRUE(sameFile(fs::path(out.targetName()).parent_path().string(), dir.file("real")));
+        writeWholeFile(out.temporaryName(), fresh);
+        ASSERT_TRUE(out.commit()) << out.problem();
+        EXPECT_TRUE(fs::is_symlink(dir.file(c.link)));
+        EXPECT_EQ(readWholeFile(dir.file(c.target)), fresh);
+    }
+    EXPECT_EQ(namesIn(dir.file("real")), (std::vector<std::string>{"later.bin", "target.bin"}));
+}
+
+TEST(ReplacingFile, PipesAndDevicesAreNeverReplaced)
+{
+    ScratchDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.bin").c_str(), 0644), 0);
+    fs::create_symlink("/dev/null", dir.file("null.bin"));
+    for (const char* name : {"pipe.bin", "null.bin"}) {
+        SCOPED_TRACE(name);
+        ReplacingFile out(dir.file(name));
+        EXPECT_FALSE(out.ok());
+        EXPECT_FALSE(out.problem().empty());
+    }
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.bin")));
+    EXPECT_EQ(namesIn(folderOf(dir)), (std::vector<std::string>{"null.bin", "pipe.bin"}));
+}
+
+TEST(ReplacingFile, ThePermissionsOfTheReplacedFileAreKept)
+{
+    ScratchDir dir;
+    const std::string name = dir.file("out.bin");
+    for (const mode_t mode : {0640, 0444}) {  // a read-only file too: the new one is written first
+        SCOPED_TRACE(mode);
+        writeWholeFile(name, patternBytes(10));
+        ::chmod(name.c_str(), mode);
+        ReplacingFile out(name);
+        ASSERT_TRUE(out.ok());
+        writeWholeFile(out.temporaryName(), patternBytes(20));
+        EXPECT_EQ(readWholeFile(out.temporaryName()), patternBytes(20));
+        ASSERT_TRUE(out.commit()) << out.problem();
+        EXPECT_EQ(readWholeFile(name), patternBytes(20));
+        struct stat info;
+        ASSERT_EQ(::stat(name.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, mode);
+        ::chmod(name.c_str(), 0644);
+    }
+}
+
+#endif
+
+TEST(SameFile, FollowsLinksAndNeedsBothFiles)
+{
+    ScratchDir dir;
+    writeWholeFile(dir.file("a.bin"), patternBytes(10, 1));
+    writeWholeFile(dir.file("b.bin"), patternBytes(10, 1));
+    fs::create_hard_link(dir.file("a.bin"), dir.file("hard.bin"));
+    EXPECT_TRUE(sameFile(dir.file("a.bin"), dir.file("a.bin")));
+    EXPECT_TRUE(sameFile(dir.file("a.bin"), dir.file("hard.bin")));
+    EXPECT_FALSE(sameFile(dir.file("a.bin"), dir.file("b.bin")));  // equal bytes, other file
+    EXPECT_FALSE(sameFile(dir.file("a.bin"), dir.file("none.bin")));
+    EXPECT_FALSE(sameFile(dir.file("none.bin"), dir.file("none.bin")));
+#ifndef _WIN32
+    fs::create_symlink("a.bin", dir.file("soft.bin"));
+    EXPECT_TRUE(sameFile(dir.file("soft.bin"), dir.file("hard.bin")));
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Checks the install tree and the Debian package of an existing build:
+# installs into a temporary prefix and lists it, makes the package with
+# cpack, installs it with dpkg, runs the installed programs and removes the
+# package again. Needs root for dpkg.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${Q58_BUILD_DIR:-build}")
+version=$(sed -n 's/^#define Q58_VERSION_STRING "\(.*\)"$/\1/p' "$build/generated/q58_version.h")
+[ -n "$version" ] || { echo "no version in $build/generated/q58_version.h" >&2; exit 1; }
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+echo "== cmake --install to a temporary prefix"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+(cd "$scratch/prefix" && find . -type f | sort)
+for f in bin/q58 bin/q58info share/man/man1/q58.1 share/man/man1/q58info.1 share/doc/q58/LICENSE; do
+  [ -f "$scratch/prefix/$f" ] || { echo "missing from the install tree: $f" >&2; exit 1; }
+done
+grep -q "q58 $version" "$scratch/prefix/share/man/man1/q58.1"
+grep -q "q58 $version" "$scratch/prefix/share/man/man1/q58info.1"
+[ "$("$scratch/prefix/bin/q58info" --version)" = "q58 $version" ]
+
+echo "== cpack -G DEB"
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/q58_"$version"_*.deb)
+dpkg-deb --info "$deb" | grep -E 'Package|Version|Depends|Architecture'
+dpkg-deb --contents "$deb"
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "dpkg -i needs root: run this check as root" >&2
+  exit 1
+fi
+echo "== dpkg -i, run, dpkg -r"
+dpkg -i "$deb" >/dev/null
+trap 'dpkg -r q58 >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+[ "$(/usr/bin/q58info --version)" = "q58 $version" ]
+/usr/bin/q58info --version
+"$build/q58_make_sample" "$scratch/tone.wav" 1
+(cd "$scratch" && /usr/bin/q58 tone.wav >/dev/null)
+/usr/bin/q58info "$scratch/tone.q58" | grep -E '^(status|frames) '
+dpkg -r q58 >/dev/null
+[ ! -e /usr/bin/q58 ] && [ ! -e /usr/bin/q58info ]
+echo "package check passed: q58 $version installed, ran and was removed"
