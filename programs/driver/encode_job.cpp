@@ -1,17 +1,14 @@
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 
-#include "bits/bin_writer.h"
-#include "codec/elb1764.h"
 #include "driver/conversion_jobs.h"
 #include "driver/file_names.h"
 #include "driver/job_output.h"
 #include "driver/refusal.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
-#include "formats/container_format.h"
+#include "formats/container_writer.h"
 #include "formats/wave_reader.h"
 #include "transform/frame_sizes.h"
 
@@ -46,15 +43,6 @@ DataExtent measureData(WaveReader0& wave)
     return extent;
 }
 
-void writeFrameCount(std::ofstream& output, int32_t frameCount)
-{
-    uint8_t header[containerHeaderSize];
-    encodeContainerHeader(ContainerHeader{codecParameters, frameCount}, header);
-    output.seekp(containerHeaderSize - 4);
-    output.write(reinterpret_cast<const char*>(header + containerHeaderSize - 4), 4);
-    output.seekp(0, std::ios::end);
-}
-
 }  // namespace
 
 JobOutcome encodeFile(std::string inputName, std::string outputName)
@@ -85,47 +73,30 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
     bool damaged = false;
 
     std::ofstream output(destination.temporaryName(), std::ios::binary | std::ios::trunc);
-    uint8_t header[containerHeaderSize];
-    encodeContainerHeader(ContainerHeader{codecParameters, frameCount}, header);
-    output.write(reinterpret_cast<const char*>(header), containerHeaderSize);
-
-    Elb1764 codec(codecParameters, encoderTuning);
+    ContainerWriter container(output, codecParameters, encoderTuning, frameCount);
     uint8_t sampleBytes[blockBytes];
     int16_t samples[blockSamples];
-    uint8_t packet[packetBufferSize];
-    int64_t totalBytes = 0;
-    int32_t framesWritten = 0;
 
     for (int32_t i = 0; i < frameCount; ++i) {
+        // The file shrank after its length was taken, or (never with a
+        // parameter block that passes the limits) a frame overflowed its
+        // packet: keep what was coded; finish() makes the header say so.
         if (wave.input.read(sampleBytes, blockBytes) != blockBytes) {
-            // The file shrank after its length was taken: keep what was
-            // coded and make the header say so.
             damaged = true;
-            writeFrameCount(output, framesWritten);
             break;
         }
         samplesFromBytes(sampleBytes, samples, blockSamples);
-        codec.pushSamples(samples);
-
-        da_BinWriter writer(packet, packetBufferSize);
-        codec.analyzeAndEncode(writer);
-        writer.writeBits(0, (8 - writer.bitPosition % 8) % 8);
-        if (writer.overflowed()) {
-            // Cannot happen with a parameter block that passes the limits;
-            // never store a clipped packet.
+        if (container.writeBlock(samples) == 0) {
             damaged = true;
-            writeFrameCount(output, framesWritten);
             break;
         }
-        const int packetBytes = writer.bitPosition / 8;
-        output.write(reinterpret_cast<const char*>(packet), packetBytes);
-        totalBytes += packetBytes;
-        ++framesWritten;
 
+        const int64_t totalBytes = container.packetBytesWritten();
         const int64_t percent = (100 * static_cast<int64_t>(i + 1)) / frameCount;
         const int64_t bitrate = static_cast<int64_t>(static_cast<double>(totalBytes) * 400.0 / (i + 1));
         std::cout << percent << " % [ avg bitrate " << bitrate << " ]" << '\r';
     }
+    container.finish();
     std::cout << std::endl << "done." << std::endl;
 
     output.close();
