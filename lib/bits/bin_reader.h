@@ -1,3 +1,5 @@
+// da_BinReader: reads values bit by bit from a byte array, in the order
+// da_BinWriter wrote them, with the codec's integer and array codings.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,6 @@
+// da_BinWriter: packs values bit by bit into a byte array (each byte filled
+// from its lowest bit, each value highest bit first), with the codec's integer
+// and array codings.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// CodecKernels: the table of vector kernels behind the codec's fast path, one
+// table per instruction set.
 #pragma once
 
 // Vector kernels of the codec's fast path, one set per instruction set.

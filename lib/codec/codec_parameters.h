@@ -1,3 +1,6 @@
+// CodecParameters: the parameter block that fixes a .q58 file's bit layout and
+// is stored in its header; EncoderTuning: the encoder's own settings, never
+// stored.
 #pragma once
 
 #include <cstdint>

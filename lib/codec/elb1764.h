@@ -1,3 +1,6 @@
+// Elb1764: the q58 frame codec, which turns the left and right spectra of one
+// 882-sample frame into a bit packet (gain, tones, noise levels, stereo phase
+// and balance) and back.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// FastPathData: the tables Elb1764's fast path computes once per codec from
+// its parameter blocks.
 #pragma once
 
 // What the fast path of Elb1764 computes once per codec instead of once per

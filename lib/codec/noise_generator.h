@@ -1,3 +1,5 @@
+// NoiseGeneratorState: the counter and state of the decoder's pseudo-random
+// noise generator between draws.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// Tone selection: how the encoder picks a frame's tones; MaskingScratch holds
+// the working arrays of its masking curve.
 #pragma once
 
 // Masking curve of v[0..n-1]: each magnitude spread to its neighbours with a

@@ -1,3 +1,5 @@
+// ByteSource: bytes read by offset from a file, a memory block or a caller's
+// functions, for the container reader.
 #pragma once
 
 #include <cstddef>

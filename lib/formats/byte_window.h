@@ -1,3 +1,5 @@
+// ByteWindow: a read-ahead buffer that shows a packet's worth of a ByteSource
+// at any offset.
 #pragma once
 
 #include <cstdint>

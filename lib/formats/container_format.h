@@ -1,3 +1,5 @@
+// ContainerHeader: the 76-byte header of a .q58 file (magic, parameter block,
+// frame count) and its byte encoding.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// ContainerReader: decodes a .q58 container from a ByteSource into blocks of
+// 882 stereo sample frames, and seeks to any frame.
 #pragma once
 
 #include <cstdint>

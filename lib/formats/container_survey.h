@@ -1,3 +1,5 @@
+// ContainerSurvey: what a look at a file named as a .q58 finds (header,
+// packets intact or where damage starts), for the diagnostics and q58info.
 #pragma once
 
 #include <cstdint>

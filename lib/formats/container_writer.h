@@ -1,3 +1,5 @@
+// ContainerWriter: encodes blocks of 882 stereo sample frames into a .q58
+// container on a seekable stream.
 #pragma once
 
 #include <cstdint>

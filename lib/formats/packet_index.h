@@ -1,3 +1,5 @@
+// PacketIndex: where a container's packets start and the noise generator's
+// state there, every 16 frames, so that a decoder can seek.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// PacketExtent: where one packet of a container ends, found from its frame
+// fields without decoding any audio.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// ChunkId, ChunkInfo, ChunkMark: a RIFF chunk's 4-byte identifier, a chunk
+// header that was read, and a chunk being written.
 #pragma once
 
 #include <cstdint>

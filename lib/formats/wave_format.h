@@ -1,3 +1,5 @@
+// WaveFormat: the 16-byte body of a WAV file's "fmt " chunk (format tag,
+// channels, rate, byte rate, block size, sample bits).
 #pragma once
 
 #include <cstdint>

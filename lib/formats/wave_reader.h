@@ -1,3 +1,5 @@
+// WaveReader0: opens a WAV file and walks its header up to the first sample
+// byte.
 #pragma once
 
 #include "formats/riff_chunk.h"

@@ -1,3 +1,5 @@
+// WaveSurvey: what a look at a file named as a WAV finds (chunks, format,
+// whether the encoder takes it and why not).
 #pragma once
 
 #include <cstdint>

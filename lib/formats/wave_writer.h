@@ -1,3 +1,5 @@
+// WaveWriter0: creates a WAV file and fills in its size fields when it is
+// closed.
 #pragma once
 
 #include <cstdint>

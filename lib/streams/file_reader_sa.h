@@ -1,3 +1,5 @@
+// FileReaderSA: a file reader that serves many small reads from one large
+// buffer (SA: the buffered file streams of this folder).
 #pragma once
 
 #include <cstdint>

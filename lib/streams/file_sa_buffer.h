@@ -1,3 +1,5 @@
+// FileSABuffer: the buffer record of FileReaderSA and FileWriterSA, a block of
+// bytes standing for a range of file offsets.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// FileWriterSA: a file writer that gathers writes in one large buffer and lets
+// the caller go back and patch earlier bytes.
 #pragma once
 
 #include <cstdint>

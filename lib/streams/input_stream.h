@@ -1,3 +1,4 @@
+// InputStream: the interface of anything bytes can be read from.
 #pragma once
 
 #include <cstdint>

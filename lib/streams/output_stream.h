@@ -1,3 +1,4 @@
+// OutputStream: the interface of anything bytes can be written to.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// ReplacingFile: an output written under a temporary name and renamed over its
+// final name only once complete.
 #pragma once
 
 #include <string>

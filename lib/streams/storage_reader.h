@@ -1,3 +1,4 @@
+// StorageReader: the interface of a readable byte store with a cursor.
 #pragma once
 
 #include "streams/input_stream.h"

@@ -1,3 +1,5 @@
+// StorageSpace: the interface of a random-access byte store seen through a
+// cursor.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// StorageWriter: the interface of a writable byte store with a cursor.
 #pragma once
 
 #include "streams/output_stream.h"

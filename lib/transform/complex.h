@@ -1,3 +1,5 @@
+// Complex: a pair of 32-bit floats (re, im), also used as one left/right pair
+// of stereo samples.
 #pragma once
 
 // A pair of 32-bit floats. An array of n Complex is 2n consecutive floats

@@ -1,3 +1,5 @@
+// CV, QuadEngine and the Store and Add helpers: the building blocks the fast
+// 1764-point transforms are written from, once for every instruction set.
 #pragma once
 
 // The fast 1764-point transforms and filter bank, written once over

@@ -1,3 +1,4 @@
+// FastTransformKernels: the table of fast transforms for one instruction set.
 #pragma once
 
 #include "transform/complex.h"

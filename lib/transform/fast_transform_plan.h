@@ -1,3 +1,5 @@
+// FastTransformPlan: the roots of unity and window values of the fast
+// transforms, laid out in the order their kernels read them.
 #pragma once
 
 // Every root of unity and window value the fast transforms read, copied

@@ -1,3 +1,6 @@
+// homosoundwork1764: the abstract frame codec, which owns the analysis input
+// window and the synthesis overlap buffer and moves blocks of 882 stereo
+// sample frames through them.
 #pragma once
 
 #include <cstdint>

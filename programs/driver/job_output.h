@@ -1,3 +1,5 @@
+// JobOutput: a conversion job's output file, put in place only once complete
+// and removed if a signal interrupts the job.
 #pragma once
 
 #include <string>

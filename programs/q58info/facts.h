@@ -1,3 +1,5 @@
+// Fact: one value in the tree of facts q58info gathers about a file and prints
+// for people or as JSON.
 #pragma once
 
 #include <cstdint>
