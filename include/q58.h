@@ -222,8 +222,10 @@ typedef struct q58_encoder q58_encoder;
  * temporary file next to path; q58_encoder_close completes it, forces it to
  * disk and renames it over path, so path never holds a partial file and an
  * existing file there is replaced only by a complete one.
+ * If path is a symbolic link, the file it leads to is replaced.
  * status (out, optional) receives Q58_OK, Q58_ERROR_INVALID_ARGUMENT (path
- * NULL), Q58_ERROR_IO (cannot create the temporary file) or
+ * NULL), Q58_ERROR_IO (the temporary file cannot be created, or path names
+ * something other than a regular file, such as a directory) or
  * Q58_ERROR_OUT_OF_MEMORY. Returns NULL on failure. */
 Q58_API q58_encoder* q58_encoder_open_file(const char* path, int* status);
 
