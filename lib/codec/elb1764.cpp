@@ -6,6 +6,7 @@
 
 #include "codec/fast_path_data.h"
 #include "codec/parameter_limits.h"
+#include "transform/complex_ops.h"
 #include "transform/transform_tables.h"
 
 namespace {
@@ -123,12 +124,9 @@ void Elb1764::rotateBandPhase(Complex* a, Complex* b, int n, int code) const
     Complex turnB;
     rootOfUnity(code, steps, 1.0f, turnA);
     rootOfUnity(-code, steps, 1.0f, turnB);
+    // Products and sum in double, each new part rounded to float once.
     for (int k = 0; k < n; ++k) {
-        const Complex oldA = a[k];
-        a[k].re = oldA.re * turnA.re - oldA.im * turnA.im;
-        a[k].im = oldA.re * turnA.im + oldA.im * turnA.re;
-        const Complex oldB = b[k];
-        b[k].re = oldB.re * turnB.re - oldB.im * turnB.im;
-        b[k].im = oldB.re * turnB.im + oldB.im * turnB.re;
+        a[k] = complexProduct(a[k], turnA);
+        b[k] = complexProduct(b[k], turnB);
     }
 }

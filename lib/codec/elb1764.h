@@ -134,4 +134,4 @@ protected:
 // Circular distance between angles a and b on a grid of m steps.
 int angleDistance(int a, int b, int m);
 // 0 for equal energies, 1 when energy rises from or falls to 0.
-float energyChange(float previous, float current);
+double energyChange(float previous, float current);

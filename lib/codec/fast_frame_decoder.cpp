@@ -102,18 +102,20 @@ void Elb1764::decodeFrameFast(da_BinReader& in, Complex* left, Complex* right) {
 
     // Balance per band.
     const float halfWidth = 1.0f / p.balanceScale;
-    const float sideScale = 2.0f * halfWidth;
+    const double sideScale = 2.0 * halfWidth;
     for (int i = 0; i < p.balanceBands; ++i) {
         const int code = decodedBalanceCodes[at(i)];
         const float towardRight = static_cast<float>(dequantize(code, 0.0f, 1.0f, p.balanceBits));
         const float towardLeft = 1.0f - towardRight;
         const int end = f.balanceEdges[at(i + 1)];
         for (int k = f.balanceEdges[at(i)]; k < end; ++k) {
+            // Single float operations round as the reference's double ones
+            // do; the side's difference stays double, as there.
             const float sum = left[k].re + right[k].re;
             const float pl = sum * towardLeft;
             const float qr = sum * towardRight;
-            const float mid = (pl + qr) * 0.5f;
-            const float side = (pl - qr) / sideScale;
+            const float mid = static_cast<float>((static_cast<double>(pl) + qr) * 0.5);
+            const float side = static_cast<float>((static_cast<double>(pl) - qr) / sideScale);
             left[k].re = mid + side;
             right[k].re = mid - side;
         }

@@ -24,6 +24,7 @@
 #include "codec/finite_check.h"
 #include "codec/level_scale.h"
 #include "codec/tone_selection.h"
+#include "transform/complex_ops.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
                                              f.nearBound.data());
     float energy = 0.0f;
     for (int k = 0; k < n; ++k)
-        energy = static_cast<float>(static_cast<double>(energy) + f.magnitudeA[at(k)] + f.magnitudeB[at(k)]);
+        energy = static_cast<float>(energy + (static_cast<double>(f.magnitudeA[at(k)]) + f.magnitudeB[at(k)]));
     const bool prunable = inRange && steps >= 16;
 
     float* scores = f.trialScores.data();
@@ -230,12 +231,8 @@ void Elb1764::rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const
     const Complex turnA = code >= 0 ? f.codeTurn[at(code)] : f.codeTurnBack[at(-code)];
     const Complex turnB = code >= 0 ? f.codeTurnBack[at(code)] : f.codeTurn[at(-code)];
     for (int k = 0; k < n; ++k) {
-        const Complex oldA = a[k];
-        a[k].re = oldA.re * turnA.re - oldA.im * turnA.im;
-        a[k].im = oldA.re * turnA.im + oldA.im * turnA.re;
-        const Complex oldB = b[k];
-        b[k].re = oldB.re * turnB.re - oldB.im * turnB.im;
-        b[k].im = oldB.re * turnB.im + oldB.im * turnB.re;
+        a[k] = complexProduct(a[k], turnA);
+        b[k] = complexProduct(b[k], turnB);
     }
 }
 
@@ -286,7 +283,7 @@ int Elb1764::normalizeGainFast(float* x, int n) const {
         if (magnitude >= peak) peak = magnitude;
     }
     const double level = toLevelAbove(peak, levelMin, f.gainFloorAmplitude);
-    const int code = quantize(static_cast<float>(level), levelMin, levelMax, p.gainBits);
+    const int code = quantize(level, levelMin, levelMax, p.gainBits);
     const float gain = f.encoderGains.empty() ? encoderGainOf(p, code) : f.encoderGains[at(code)];
     if (gain > 0.0f) {
         for (int k = 0; k < n; ++k) x[k] = static_cast<float>(static_cast<double>(x[k]) / gain);
@@ -301,7 +298,7 @@ int Elb1764::measureBandNoiseFast(const float* xb, int n, float exponent) const 
     for (int k = 0; k < n; ++k) sum = static_cast<float>(sum + std::pow(magnitudeOf(xb[k]), c));
     const float mean = n > 0 ? static_cast<float>(std::pow(static_cast<double>(sum) / n, 1.0 / c)) : 0.0f;
     const double level = toLevelAbove(mean, floorLevel, fast->noiseFloorAmplitude);
-    return quantize(static_cast<float>(level), floorLevel, 0.0f, parameters.noiseBits);
+    return quantize(level, floorLevel, 0.0f, parameters.noiseBits);
 }
 
 void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
@@ -357,7 +354,7 @@ void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
         if (!take && toneTotal - taken >= binCount - k) take = true;
         if (!take) continue;
         const double level = toLevelAbove(magnitudeOf(x[k]), floorLevel, f.noiseFloorAmplitude);
-        const int levelCode = quantize(static_cast<float>(level), 0.0f, floorLevel, parameters.toneBits - 1);
+        const int levelCode = quantize(level, 0.0f, floorLevel, parameters.toneBits - 1);
         bins[taken] = k;
         codes[taken] = 2 * levelCode + (x[k] < 0.0f ? 1 : 0);
         x[k] = 0.0f;

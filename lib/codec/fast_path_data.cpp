@@ -36,12 +36,14 @@ float encoderGainOf(const CodecParameters& p, int code) {
 }
 
 float decoderGainOf(const CodecParameters& p, int code) {
-    return static_cast<float>(fromLevel(
-        dequantize(code, static_cast<float>(p.gainLevelMin), static_cast<float>(p.gainLevelMax), p.gainBits)));
+    const float level = static_cast<float>(
+        dequantize(code, static_cast<float>(p.gainLevelMin), static_cast<float>(p.gainLevelMax), p.gainBits));
+    return static_cast<float>(fromLevel(level));
 }
 
 float noiseAmplitudeOf(const CodecParameters& p, int code) {
-    return static_cast<float>(fromLevel(dequantize(code, -static_cast<float>(p.levelRange), 0.0f, p.noiseBits)));
+    const float level = static_cast<float>(dequantize(code, -static_cast<float>(p.levelRange), 0.0f, p.noiseBits));
+    return static_cast<float>(fromLevel(level));
 }
 
 float toneAmplitudeOf(const CodecParameters& p, int levelCode) {

@@ -60,8 +60,10 @@ double Elb1764::nextNoise()
 
 void Elb1764::fillBandNoise(float* yb, int n, int code)
 {
-    const float amplitude = static_cast<float>(
-        fromLevel(dequantize(code, -static_cast<float>(parameters.levelRange), 0.0f, parameters.noiseBits)));
+    // The dequantized level is stored as a float before it becomes an amplitude.
+    const float level =
+        static_cast<float>(dequantize(code, -static_cast<float>(parameters.levelRange), 0.0f, parameters.noiseBits));
+    const float amplitude = static_cast<float>(fromLevel(level));
     for (int k = 0; k < n; ++k) {
         yb[k] = static_cast<float>(yb[k] + nextNoise() * amplitude);
     }
@@ -86,9 +88,9 @@ void Elb1764::placeTones(float* y, const int* codes, const int* bins) const
 
 void Elb1764::applyGain(float* y, int code) const
 {
-    const float gain = static_cast<float>(fromLevel(dequantize(code, static_cast<float>(parameters.gainLevelMin),
-                                                               static_cast<float>(parameters.gainLevelMax),
-                                                               parameters.gainBits)));
+    const float level = static_cast<float>(dequantize(code, static_cast<float>(parameters.gainLevelMin),
+                                                      static_cast<float>(parameters.gainLevelMax), parameters.gainBits));
+    const float gain = static_cast<float>(fromLevel(level));
     for (int k = 0; k < blockLength; ++k) {
         y[k] = gain * y[k];
     }
@@ -100,15 +102,16 @@ void Elb1764::applyBandBalance(Complex* a, Complex* b, int n, int code) const
     const float towardLeft = 1.0f - towardRight;
     const float halfWidth = 1.0f / parameters.balanceScale;
     // Only the real parts carry anything at this point; the imaginary parts
-    // are 0 and stay so.
+    // are 0 and stay so. s, p, q, m, d and the results are stored as floats;
+    // the difference p - q is not, it meets the division in double.
     for (int k = 0; k < n; ++k) {
-        const float sum = a[k].re + b[k].re;
-        const float p = sum * towardLeft;
-        const float q = sum * towardRight;
-        const float mid = (p + q) * 0.5f;
-        const float side = (p - q) / (2.0f * halfWidth);
-        a[k].re = mid + side;
-        b[k].re = mid - side;
+        const float sum = static_cast<float>(static_cast<double>(a[k].re) + b[k].re);
+        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+        const float side = static_cast<float>((static_cast<double>(p) - q) / (2.0 * halfWidth));
+        a[k].re = static_cast<float>(static_cast<double>(mid) + side);
+        b[k].re = static_cast<float>(static_cast<double>(mid) - side);
     }
 }
 

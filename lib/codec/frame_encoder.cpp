@@ -53,12 +53,13 @@ int angleDistance(int a, int b, int m) {
     return static_cast<int>(std::min(forward, backward));
 }
 
-float energyChange(float previous, float current) {
+// The drop is stored as a float; its square is not, it goes on in double.
+double energyChange(float previous, float current) {
     const float hi = std::max(previous, current);
     const float lo = std::min(previous, current);
-    if (!(hi > 0.0f)) return 1.0f;
+    if (!(hi > 0.0f)) return 1.0;
     const float drop = static_cast<float>(1.0 - static_cast<double>(lo) / hi);
-    return static_cast<float>(static_cast<double>(drop) * drop);
+    return static_cast<double>(drop) * drop;
 }
 
 // The literal rendering of the frame steps (the fast one is in fast_frame_encoder.cpp).
@@ -123,7 +124,7 @@ int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, 
     for (int k = 0; k < n; ++k) {
         const float magnitudeA = static_cast<float>(hypotenuse(a[k].re, a[k].im));
         const float magnitudeB = static_cast<float>(hypotenuse(b[k].re, b[k].im));
-        energy = static_cast<float>(static_cast<double>(energy) + magnitudeA + magnitudeB);
+        energy = static_cast<float>(energy + (static_cast<double>(magnitudeA) + magnitudeB));
     }
 
     // 2. Search the half turn for the angle that best aligns the channels:
@@ -173,8 +174,8 @@ int Elb1764::settleBandAngle(int best, float energy, int32_t& prevAngle, float& 
     // 4. Slew limit: the angle may move further the more the energy changed.
     //    Clamped before conversion; any window of at least a half turn each
     //    way reaches best itself, so clamping at the grid changes nothing.
-    const float change = energyChange(prevEnergy, energy);
-    const double reach = static_cast<double>(change) * tuning.phaseSlewRange + tuning.phaseSlewMin;
+    const double change = energyChange(prevEnergy, energy);
+    const double reach = change * tuning.phaseSlewRange + tuning.phaseSlewMin;
     int window;
     if (!(reach < grid))
         window = grid;
@@ -242,7 +243,7 @@ int Elb1764::normalizeGain(float* x, int n) const {
         if (magnitude >= peak) peak = magnitude;
     }
     const double level = toLevel(peak, levelMin);
-    const int code = quantize(static_cast<float>(level), levelMin, levelMax, p.gainBits);
+    const int code = quantize(level, levelMin, levelMax, p.gainBits);
     const float gainLevel = static_cast<float>(dequantize(code, levelMin, levelMax, p.gainBits));
     const float gain = static_cast<float>(fromLevel(gainLevel));
     if (gain > 0.0f) {
@@ -261,5 +262,5 @@ int Elb1764::measureBandNoise(const float* xb, int n, float exponent) const {
     // An empty band (impossible within the parameter limits) counts as silent.
     const float mean = n > 0 ? static_cast<float>(std::pow(static_cast<double>(sum) / n, 1.0 / c)) : 0.0f;
     const double level = toLevel(mean, floorLevel);
-    return quantize(static_cast<float>(level), floorLevel, 0.0f, parameters.noiseBits);
+    return quantize(level, floorLevel, 0.0f, parameters.noiseBits);
 }

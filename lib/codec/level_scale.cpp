@@ -21,11 +21,11 @@ double toLevelAbove(double amplitude, double floor, double floorAmplitude)
     return 6.0 * (std::log(amplitude) / std::log(2.0));
 }
 
-int quantize(float x, float lo, float hi, int bits)
+int quantize(double x, float lo, float hi, int bits)
 {
     // The position within the range is held as a float; the subtraction and
     // division run wider and are rounded once.
-    float t = static_cast<float>((static_cast<double>(x) - lo) / (static_cast<double>(hi) - lo));
+    float t = static_cast<float>((x - lo) / (static_cast<double>(hi) - lo));
     if (!(t <= 1.0f)) {  // also catches NaN, which goes to the top code
         t = 1.0f;
     }

@@ -171,7 +171,7 @@ void Elb1764::extractTones(float* x, int* codes, int* bins) {
         if (!take && toneTotal - taken >= binCount - k) take = true;
         if (!take) continue;
         const double level = toLevel(magnitudeOf(x[k]), floorLevel);
-        const int levelCode = quantize(static_cast<float>(level), 0.0f, floorLevel, parameters.toneBits - 1);
+        const int levelCode = quantize(level, 0.0f, floorLevel, parameters.toneBits - 1);
         bins[taken] = k;
         codes[taken] = 2 * levelCode + (x[k] < 0.0f ? 1 : 0);
         x[k] = 0.0f;

@@ -4,29 +4,32 @@
 
 // The fast 1764-point transforms and filter bank, written once over
 // "lanes" types so that the portable and the SIMD variants come from the
-// same source. A lanes type M holds M::width floats (4 or 8):
-//   M::V                          the vector type, with +, -, * and unary -
-//   M::load/store(p)              width floats at an aligned address
-//   M::loadu/storeu(p)            the same, any alignment
+// same source. A lanes type M holds M::width = 4 values as doubles; memory
+// holds floats:
+//   M::V                          the vector type (doubles), with +, -, * and unary -
+//   M::load/store(p)              4 floats, widened on load, rounded to float on store
+//   M::loadu/storeu(p)            the same (every variant accepts any alignment)
 //   M::set1(x), M::zero()         broadcast
 //   M::reverse(v)                 lanes in reverse order
-//   M::loadComplex(src, re, im)   width Complex split into real and imaginary lanes
-//   M::storeComplex(dst, re, im)  the reverse
-//   M::Half                       a 4-lane type for the remainder of a pass
-// and the 4-lane types also
-//   M::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows.
+//   M::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
+//   M::storeComplex(dst, re, im)  the reverse, rounded to float
+//   M::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
+// and, found by argument-dependent lookup, narrow(v): each lane rounded to
+// float and widened again (a value stored as a float, kept in a register).
 //
 // Bit-exactness. The decomposition is the one of fft1764.cpp: 1764 = 4 x 441,
 // 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7, each level a decimation-in-time
 // step with the same twiddle factors, and the 3-, 4- and 7-point kernels
-// below repeat the reference kernels expression by expression. Only the
-// schedule differs: after the first level the four 441-point transforms are
-// independent and identical, so they run side by side, one per lane (an
-// 8-lane engine also pairs two independent butterflies of one level), and
-// the 4-point stage runs one column per lane. Every output float is thus the
-// result of the same float operations on the same operands in the same
-// order as in the reference, and rounds to the same bits. The filter-bank
-// passes likewise evaluate the reference expressions per element.
+// below repeat the reference kernels expression by expression: in double,
+// rounded to float wherever the reference stores (each kernel output, each
+// twiddled element). Only the schedule differs: after the first level the
+// four 441-point transforms are independent and identical, so they run side
+// by side, one per lane, and the 4-point stage runs one column per lane.
+// Every output float is thus the result of the same double operations on
+// the same operands in the same order as in the reference, each correctly
+// rounded in a lane as in a scalar register, and rounds to the same bits.
+// The filter-bank passes likewise evaluate the reference expressions per
+// element.
 //
 // Each translation unit that includes this file supplies its own lanes
 // types in an unnamed namespace, so every instantiation stays local to that
@@ -34,6 +37,7 @@
 // the linker for another unit.
 
 #include "transform/complex.h"
+#include "transform/complex_ops.h"
 #include "transform/fast_transform_plan.h"
 
 namespace fastcore {
@@ -50,17 +54,22 @@ struct CV {
     V im;
 };
 
-// complexProduct(a, w): re = a.re*w.re - a.im*w.im, im = a.im*w.re + a.re*w.im.
+// wideProduct(a, w): re = a.re*w.re - a.im*w.im, im = a.im*w.re + a.re*w.im, not rounded.
 template <class V>
 inline CV<V> rotate(const CV<V>& a, V wr, V wi) {
     return {a.re * wr - a.im * wi, a.im * wr + a.re * wi};
 }
 
-// complexProduct(a, (1, 0)): x*1 is exactly x, so only those products are
+// wideProduct(a, (1, 0)): x*1 is exactly x, so only those products are
 // dropped; the products with 0 stay because they decide the sign of a zero.
 template <class V>
 inline CV<V> rotateByOne(const CV<V>& a, V zero) {
     return {a.re - a.im * zero, a.im + a.re * zero};
+}
+
+template <class V>
+inline CV<V> narrowCV(const CV<V>& x) {
+    return {narrow(x.re), narrow(x.im)};
 }
 
 // A complex vector stored as width real parts followed by width imaginary parts.
@@ -75,32 +84,32 @@ inline void storeCV(float* at, const CV<typename M::V>& x) {
     M::store(at + M::width, x.im);
 }
 
-// Reference dft3.
+// Reference dft3; the outputs are rounded to float.
 template <class V>
 inline void dft3(const CV<V>& x0, const CV<V>& x1, const CV<V>& x2, CV<V>& y0, CV<V>& y1, CV<V>& y2, V c, V s) {
     const CV<V> sum = {x1.re + x2.re, x1.im + x2.im};
     const CV<V> diff = {x1.re - x2.re, x1.im - x2.im};
     const CV<V> base = {x0.re + c * sum.re, x0.im + c * sum.im};
     const CV<V> turn = {-(s * diff.im), s * diff.re};
-    y0 = {x0.re + sum.re, x0.im + sum.im};
-    y1 = {base.re + turn.re, base.im + turn.im};
-    y2 = {base.re - turn.re, base.im - turn.im};
+    y0 = {narrow(x0.re + sum.re), narrow(x0.im + sum.im)};
+    y1 = {narrow(base.re + turn.re), narrow(base.im + turn.im)};
+    y2 = {narrow(base.re - turn.re), narrow(base.im - turn.im)};
 }
 
-// Reference dft4 (first level of the 1764-point transform).
+// Reference dft4 (first level of the 1764-point transform), outputs rounded.
 template <class V>
 inline void dft4(const CV<V>* x, CV<V>* y) {
     const CV<V> a = {x[0].re + x[2].re, x[0].im + x[2].im};
     const CV<V> b = {x[1].re + x[3].re, x[1].im + x[3].im};
     const CV<V> c = {x[0].re - x[2].re, x[0].im - x[2].im};
     const CV<V> e = {x[1].re - x[3].re, x[1].im - x[3].im};
-    y[0] = {a.re + b.re, a.im + b.im};
-    y[1] = {c.re + e.im, c.im - e.re};
-    y[2] = {a.re - b.re, a.im - b.im};
-    y[3] = {c.re - e.im, c.im + e.re};
+    y[0] = {narrow(a.re + b.re), narrow(a.im + b.im)};
+    y[1] = {narrow(c.re + e.im), narrow(c.im - e.re)};
+    y[2] = {narrow(a.re - b.re), narrow(a.im - b.im)};
+    y[3] = {narrow(c.re - e.im), narrow(c.im + e.re)};
 }
 
-// Reference dft7 with roots7 broadcast into wr/wi.
+// Reference dft7 with roots7 broadcast into wr/wi, outputs rounded.
 template <class V>
 inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
     CV<V> sum[4];
@@ -109,7 +118,7 @@ inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
         sum[k] = {x[k].re + x[7 - k].re, x[k].im + x[7 - k].im};
         diff[k] = {x[k].re - x[7 - k].re, x[k].im - x[7 - k].im};
     }
-    y[0] = {x[0].re + sum[1].re + sum[2].re + sum[3].re, x[0].im + sum[1].im + sum[2].im + sum[3].im};
+    y[0] = {narrow(x[0].re + sum[1].re + sum[2].re + sum[3].re), narrow(x[0].im + sum[1].im + sum[2].im + sum[3].im)};
     for (int j = 1; j <= 3; ++j) {
         CV<V> even = x[0];
         CV<V> odd = {zero, zero};
@@ -120,13 +129,14 @@ inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
             odd.re = odd.re - wi[w] * diff[k].im;
             odd.im = odd.im + wi[w] * diff[k].re;
         }
-        y[j] = {even.re + odd.re, even.im + odd.im};
-        y[7 - j] = {even.re - odd.re, even.im - odd.im};
+        y[j] = {narrow(even.re + odd.re), narrow(even.im + odd.im)};
+        y[7 - j] = {narrow(even.re - odd.re), narrow(even.im - odd.im)};
     }
 }
 
 // The 4-point transforms of the columns q .. q + width - 1 (inputs
-// q + 441 m), one column per lane, twiddled by W1764^(p q): y[p] is row p.
+// q + 441 m), one column per lane, twiddled by W1764^(p q): y[p] is row p,
+// not yet rounded (the caller stores it).
 template <class M>
 inline void radix4Group(const float* inRe, const float* inIm, int q, CV<typename M::V>* y,
                           const FastTransformPlan& plan) {
@@ -144,13 +154,13 @@ inline void dft9(const CV<V>* x, CV<V>* y, V c, V s, V zero, const V* w9r, const
     // t[p3 * 3 + q3]: output p3 of the 3-point transform of inputs q3, q3 + 3, q3 + 6, twiddled by W9^(p3 q3).
     CV<V> t[9];
     for (int q3 = 0; q3 < 3; ++q3) dft3(x[q3], x[q3 + 3], x[q3 + 6], t[q3], t[3 + q3], t[6 + q3], c, s);
-    for (int q3 = 0; q3 < 3; ++q3) t[q3] = rotateByOne(t[q3], zero);
-    t[3] = rotateByOne(t[3], zero);
-    t[6] = rotateByOne(t[6], zero);
-    t[4] = rotate(t[4], w9r[1], w9i[1]);
-    t[5] = rotate(t[5], w9r[2], w9i[2]);
-    t[7] = rotate(t[7], w9r[2], w9i[2]);
-    t[8] = rotate(t[8], w9r[4], w9i[4]);
+    for (int q3 = 0; q3 < 3; ++q3) t[q3] = narrowCV(rotateByOne(t[q3], zero));
+    t[3] = narrowCV(rotateByOne(t[3], zero));
+    t[6] = narrowCV(rotateByOne(t[6], zero));
+    t[4] = narrowCV(rotate(t[4], w9r[1], w9i[1]));
+    t[5] = narrowCV(rotate(t[5], w9r[2], w9i[2]));
+    t[7] = narrowCV(rotate(t[7], w9r[2], w9i[2]));
+    t[8] = narrowCV(rotate(t[8], w9r[4], w9i[4]));
     for (int p3 = 0; p3 < 3; ++p3) dft3(t[3 * p3], t[3 * p3 + 1], t[3 * p3 + 2], y[p3], y[p3 + 3], y[p3 + 6], c, s);
 }
 
@@ -192,9 +202,10 @@ inline void dft49Row(const float* row, int stride, const KernelConstants<M>& k, 
         for (int m = 0; m < 7; ++m) x[m] = loadCV<M>(row + (q4 + 7 * m) * stride);
         dft7(x, y, k.w7r, k.w7i, k.zero);
         for (int p4 = 0; p4 < 7; ++p4) {
-            t[p4 * 7 + q4] = (p4 == 0 || q4 == 0)
-                                 ? rotateByOne(y[p4], k.zero)
-                                 : rotate(y[p4], M::set1(plan.stage49Re[q4][p4]), M::set1(plan.stage49Im[q4][p4]));
+            t[p4 * 7 + q4] = narrowCV(
+                (p4 == 0 || q4 == 0)
+                    ? rotateByOne(y[p4], k.zero)
+                    : rotate(y[p4], M::set1(plan.stage49Re[q4][p4]), M::set1(plan.stage49Im[q4][p4])));
         }
     }
     for (int p4 = 0; p4 < 7; ++p4) {
@@ -204,7 +215,7 @@ inline void dft49Row(const float* row, int stride, const KernelConstants<M>& k, 
     }
 }
 
-// The forward transform on 4 lanes: after the 4-point level, lane p of
+// The forward transform: after the 4-point level, lane p of
 // every vector belongs to the 441-point transform of row p.
 //   columns: 441 four-lane values, column q of the 4-point level;
 //   rows:    the same after the 9-point level, index p2 * 49 + q2.
@@ -213,7 +224,7 @@ inline void dft49Row(const float* row, int stride, const KernelConstants<M>& k, 
 template <class L>
 struct QuadEngine {
     using V = typename L::V;
-    static constexpr int workFloats = 2 * paddedLength;  // also holds 441 vectors of 8 floats
+    static constexpr int workFloats = 2 * paddedLength;  // also holds 441 pairs of 4 floats
 
     template <class Emit>
     static void run(const float* inRe, const float* inIm, float* work, Emit& emit, const FastTransformPlan& plan) {
@@ -296,8 +307,9 @@ void fft(const Complex* src, Complex* dst) {
 }
 
 // The input at index (1764 - m) mod 1764, times the float 1/1764, becomes
-// input m of the forward transform: values n .. n + width - 1 go reversed to
-// m = 1764 - n - (width - 1) .. 1764 - n, and index 1764 collects m = 0.
+// input m of the forward transform: values n .. n + 3 go reversed to
+// m = 1764 - n - 3 .. 1764 - n, and index 1764 collects m = 0. xr and xi
+// hold floats; each product is rounded to float as it is stored.
 template <class M>
 inline void storeReversedScaled(float* re, float* im, int n, typename M::V xr, typename M::V xi) {
     const typename M::V scale = M::set1(1.0f / 1764.0f);
@@ -329,10 +341,12 @@ void inverseFft(const Complex* src, Complex* dst) {
     Engine::run(re, im, area.work, emit, plan);
 }
 
-// complexProduct for the few bins handled one at a time.
+// complexProduct (rounded) for the few bins handled one at a time; a
+// template on the lanes type, so that each unit keeps its own copy.
 template <class L>
 inline Complex productOf(Complex a, float wr, float wi) {
-    return {a.re * wr - a.im * wi, a.im * wr + a.re * wi};
+    return toFloat({static_cast<double>(a.re) * wr - static_cast<double>(a.im) * wi,
+                    static_cast<double>(a.im) * wr + static_cast<double>(a.re) * wi});
 }
 
 // Analysis: z[n] * invRoots7056[2n + 1], kept split for the separation.
@@ -355,15 +369,16 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
     WorkArea<Engine> area;
     float* re = area.re();
     float* im = area.im();
-    // Window, rotate by invRoots3528[n], then the inverse transform's reversal and scale.
+    // Window (stored), rotate by invRoots3528[n] (stored), then the inverse
+    // transform's reversal and scale.
     forGroups<L>(0, fftLength, [&](auto lanes, int n) {
         using M = decltype(lanes);
         using V = typename M::V;
         V fr, fi;
         M::loadComplex(frame + n, fr, fi);
         const V w = M::load(plan.window + n);
-        const CV<V> windowed = {fr * w, fi * w};
-        const CV<V> y = rotate(windowed, M::load(plan.analysisPreRe + n), M::load(plan.analysisPreIm + n));
+        const CV<V> windowed = {narrow(fr * w), narrow(fi * w)};
+        const CV<V> y = narrowCV(rotate(windowed, M::load(plan.analysisPreRe + n), M::load(plan.analysisPreIm + n)));
         storeReversedScaled<M>(re, im, n, y.re, y.im);
     });
     finishReversed(area);
@@ -374,7 +389,8 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
     StoreAnalysisSpectrum emit{zRe, zIm, plan};
     Engine::run(re, im, area.work, emit, plan);
 
-    // Separation of the pair (k, 1763 - k) and the rotation by e^(-i pi (2k+1)/4).
+    // Separation of the pair (k, 1763 - k) (stored) and the rotation by
+    // e^(-i pi (2k+1)/4).
     forGroups<L>(0, 880, [&](auto lanes, int k) {
         using M = decltype(lanes);
         using V = typename M::V;
@@ -382,8 +398,8 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
         const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
         const CV<V> p = {M::load(zRe + k), M::load(zIm + k)};
         const CV<V> q = {M::reverse(M::loadu(zRe + mirror)), M::reverse(M::loadu(zIm + mirror))};
-        const CV<V> first = {half * (p.im + q.im), half * (q.re - p.re)};
-        const CV<V> second = {half * (-p.re - q.re), half * (q.im - p.im)};
+        const CV<V> first = {narrow(half * (p.im + q.im)), narrow(half * (q.re - p.re))};
+        const CV<V> second = {narrow(half * (-p.re - q.re)), narrow(half * (q.im - p.im))};
         const CV<V> l = rotate(first, M::load(plan.analysisTurnRe), M::load(plan.analysisTurnIm));
         const CV<V> r = rotate(second, M::load(plan.analysisTurnRe), M::load(plan.analysisTurnIm));
         M::storeComplex(left + k, l.re, l.im);
@@ -392,14 +408,15 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
     for (int k = 880; k < 882; ++k) {
         const Complex p = {zRe[k], zIm[k]};
         const Complex q = {zRe[1763 - k], zIm[1763 - k]};
-        const Complex first = {0.5f * (p.im + q.im), 0.5f * (q.re - p.re)};
-        const Complex second = {0.5f * (-p.re - q.re), 0.5f * (q.im - p.im)};
+        const Complex first = toFloat({0.5 * (static_cast<double>(p.im) + q.im), 0.5 * (static_cast<double>(q.re) - p.re)});
+        const Complex second =
+            toFloat({0.5 * (-static_cast<double>(p.re) - q.re), 0.5 * (static_cast<double>(q.im) - p.im)});
         left[k] = productOf<L>(first, plan.analysisTurnRe[k % 4], plan.analysisTurnIm[k % 4]);
         right[k] = productOf<L>(second, plan.analysisTurnRe[k % 4], plan.analysisTurnIm[k % 4]);
     }
 }
 
-// Synthesis: t = Y[n] * roots3528[n], then the window.
+// Synthesis: t = Y[n] * roots3528[n] (not stored), then the window.
 struct StoreWindowed {
     Complex* out;
     const FastTransformPlan& plan;
@@ -424,7 +441,7 @@ struct AddWindowed {
         const typename M::V w = M::load(plan.window + n);
         typename M::V accRe, accIm;
         M::loadComplex(acc + n, accRe, accIm);
-        M::storeComplex(acc + n, accRe + t.re * w, accIm + t.im * w);
+        M::storeComplex(acc + n, accRe + narrow(t.re * w), accIm + narrow(t.im * w));
     }
 };
 
@@ -435,17 +452,17 @@ void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
     float* re = area.re();
     float* im = area.im();
     // Rotate both bins by e^(+i pi (2k+1)/4), merge into the pair (k, 1763 - k),
-    // then rotate each by roots7056[2n + 1].
+    // then rotate each by roots7056[2n + 1]; every step stored.
     forGroups<L>(0, 880, [&](auto lanes, int k) {
         using M = decltype(lanes);
         using V = typename M::V;
         CV<V> l, r;
         M::loadComplex(left + k, l.re, l.im);
         M::loadComplex(right + k, r.re, r.im);
-        const CV<V> a = rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
-        const CV<V> b = rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
-        const CV<V> p = {-b.re - a.im, a.re - b.im};
-        const CV<V> q = {a.im - b.re, a.re + b.im};
+        const CV<V> a = narrowCV(rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm)));
+        const CV<V> b = narrowCV(rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm)));
+        const CV<V> p = {narrow(-b.re - a.im), narrow(a.re - b.im)};
+        const CV<V> q = {narrow(a.im - b.re), narrow(a.re + b.im)};
         const CV<V> zp = rotate(p, M::load(plan.synthesisPreRe + k), M::load(plan.synthesisPreIm + k));
         const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
         const CV<V> zq = rotate(CV<V>{M::reverse(q.re), M::reverse(q.im)}, M::loadu(plan.synthesisPreRe + mirror),
@@ -458,9 +475,11 @@ void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
     for (int k = 880; k < 882; ++k) {
         const Complex a = productOf<L>(left[k], plan.synthesisTurnRe[k % 4], plan.synthesisTurnIm[k % 4]);
         const Complex b = productOf<L>(right[k], plan.synthesisTurnRe[k % 4], plan.synthesisTurnIm[k % 4]);
-        const Complex p = productOf<L>({-b.re - a.im, a.re - b.im}, plan.synthesisPreRe[k], plan.synthesisPreIm[k]);
+        const Complex pk = toFloat({-static_cast<double>(b.re) - a.im, static_cast<double>(a.re) - b.im});
+        const Complex qk = toFloat({static_cast<double>(a.im) - b.re, static_cast<double>(a.re) + b.im});
+        const Complex p = productOf<L>(pk, plan.synthesisPreRe[k], plan.synthesisPreIm[k]);
         const int n = 1763 - k;
-        const Complex q = productOf<L>({a.im - b.re, a.re + b.im}, plan.synthesisPreRe[n], plan.synthesisPreIm[n]);
+        const Complex q = productOf<L>(qk, plan.synthesisPreRe[n], plan.synthesisPreIm[n]);
         re[k] = p.re;
         im[k] = p.im;
         re[n] = q.re;

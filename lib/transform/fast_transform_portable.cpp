@@ -1,4 +1,4 @@
-// The fast transforms in plain C++: four float lanes as an array, every
+// The fast transforms in plain C++: four double lanes as an array, every
 // operation a loop over the lanes. Same schedule and same bits as the SIMD
 // variants; used where no SIMD variant is built or available.
 
@@ -8,7 +8,7 @@
 namespace {
 
 struct Quad {
-    float lane[4];
+    double lane[4];
 };
 
 inline Quad operator+(const Quad& a, const Quad& b) {
@@ -31,6 +31,11 @@ inline Quad operator-(const Quad& a) {
     for (int i = 0; i < 4; ++i) r.lane[i] = -a.lane[i];
     return r;
 }
+inline Quad narrow(const Quad& a) {
+    Quad r;
+    for (int i = 0; i < 4; ++i) r.lane[i] = static_cast<float>(a.lane[i]);
+    return r;
+}
 
 struct PortableLanes {
     using V = Quad;
@@ -40,7 +45,7 @@ struct PortableLanes {
     static V loadu(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
     static void store(float* p, const V& v) { storeu(p, v); }
     static void storeu(float* p, const V& v) {
-        for (int i = 0; i < 4; ++i) p[i] = v.lane[i];
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<float>(v.lane[i]);
     }
     static V set1(float x) { return {{x, x, x, x}}; }
     static V zero() { return set1(0.0f); }
@@ -49,7 +54,7 @@ struct PortableLanes {
         V* rows[4] = {&a, &b, &c, &d};
         for (int i = 0; i < 4; ++i) {
             for (int j = i + 1; j < 4; ++j) {
-                const float t = rows[i]->lane[j];
+                const double t = rows[i]->lane[j];
                 rows[i]->lane[j] = rows[j]->lane[i];
                 rows[j]->lane[i] = t;
             }
@@ -62,7 +67,7 @@ struct PortableLanes {
         }
     }
     static void storeComplex(Complex* dst, const V& re, const V& im) {
-        for (int i = 0; i < 4; ++i) dst[i] = {re.lane[i], im.lane[i]};
+        for (int i = 0; i < 4; ++i) dst[i] = {static_cast<float>(re.lane[i]), static_cast<float>(im.lane[i])};
     }
 };
 

@@ -1,5 +1,5 @@
-// The fast transforms with SSE2 intrinsics, the x86-64 baseline: four float
-// lanes per register.
+// The fast transforms with SSE2 intrinsics, the x86-64 baseline: four double
+// lanes in two registers.
 
 #include "transform/fast_transform_kernels.h"
 
@@ -11,37 +11,58 @@
 
 namespace {
 
+// Four double lanes in two registers: lanes 0, 1 in lo, 2, 3 in hi.
 struct Sse {
-    __m128 v;
+    __m128d lo;
+    __m128d hi;
 };
 
-inline Sse operator+(Sse a, Sse b) { return {_mm_add_ps(a.v, b.v)}; }
-inline Sse operator-(Sse a, Sse b) { return {_mm_sub_ps(a.v, b.v)}; }
-inline Sse operator*(Sse a, Sse b) { return {_mm_mul_ps(a.v, b.v)}; }
-// Flips the sign bit, as float negation does.
-inline Sse operator-(Sse a) { return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))}; }
+inline Sse operator+(Sse a, Sse b) { return {_mm_add_pd(a.lo, b.lo), _mm_add_pd(a.hi, b.hi)}; }
+inline Sse operator-(Sse a, Sse b) { return {_mm_sub_pd(a.lo, b.lo), _mm_sub_pd(a.hi, b.hi)}; }
+inline Sse operator*(Sse a, Sse b) { return {_mm_mul_pd(a.lo, b.lo), _mm_mul_pd(a.hi, b.hi)}; }
+// Flips the sign bit, as negation does.
+inline Sse operator-(Sse a) {
+    const __m128d sign = _mm_set1_pd(-0.0);
+    return {_mm_xor_pd(a.lo, sign), _mm_xor_pd(a.hi, sign)};
+}
+
+// Four floats to doubles and back.
+inline Sse widen(__m128 x) { return {_mm_cvtps_pd(x), _mm_cvtps_pd(_mm_movehl_ps(x, x))}; }
+inline __m128 toFloats(Sse x) { return _mm_movelh_ps(_mm_cvtpd_ps(x.lo), _mm_cvtpd_ps(x.hi)); }
+inline Sse narrow(Sse x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(x.lo)), _mm_cvtps_pd(_mm_cvtpd_ps(x.hi))}; }
 
 struct SseLanes {
     using V = Sse;
     using Half = SseLanes;
     static constexpr int width = 4;
-    static V load(const float* p) { return {_mm_load_ps(p)}; }
-    static V loadu(const float* p) { return {_mm_loadu_ps(p)}; }
-    static void store(float* p, V v) { _mm_store_ps(p, v.v); }
-    static void storeu(float* p, V v) { _mm_storeu_ps(p, v.v); }
-    static V set1(float x) { return {_mm_set1_ps(x)}; }
-    static V zero() { return {_mm_setzero_ps()}; }
-    static V reverse(V v) { return {_mm_shuffle_ps(v.v, v.v, _MM_SHUFFLE(0, 1, 2, 3))}; }
-    static void transpose(V& a, V& b, V& c, V& d) { _MM_TRANSPOSE4_PS(a.v, b.v, c.v, d.v); }
+    static V load(const float* p) { return widen(_mm_loadu_ps(p)); }
+    static V loadu(const float* p) { return widen(_mm_loadu_ps(p)); }
+    static void store(float* p, V v) { _mm_storeu_ps(p, toFloats(v)); }
+    static void storeu(float* p, V v) { _mm_storeu_ps(p, toFloats(v)); }
+    static V set1(float x) { return {_mm_set1_pd(x), _mm_set1_pd(x)}; }
+    static V zero() { return {_mm_setzero_pd(), _mm_setzero_pd()}; }
+    static V reverse(V v) { return {_mm_shuffle_pd(v.hi, v.hi, 1), _mm_shuffle_pd(v.lo, v.lo, 1)}; }
+    static void transpose(V& a, V& b, V& c, V& d) {
+        const V ta = {_mm_unpacklo_pd(a.lo, b.lo), _mm_unpacklo_pd(c.lo, d.lo)};
+        const V tb = {_mm_unpackhi_pd(a.lo, b.lo), _mm_unpackhi_pd(c.lo, d.lo)};
+        const V tc = {_mm_unpacklo_pd(a.hi, b.hi), _mm_unpacklo_pd(c.hi, d.hi)};
+        const V td = {_mm_unpackhi_pd(a.hi, b.hi), _mm_unpackhi_pd(c.hi, d.hi)};
+        a = ta;
+        b = tb;
+        c = tc;
+        d = td;
+    }
     static void loadComplex(const Complex* src, V& re, V& im) {
         const __m128 lo = _mm_loadu_ps(&src[0].re);  // re0 im0 re1 im1
         const __m128 hi = _mm_loadu_ps(&src[2].re);  // re2 im2 re3 im3
-        re.v = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
-        im.v = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+        re = widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
+        im = widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
     }
     static void storeComplex(Complex* dst, V re, V im) {
-        _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(re.v, im.v));
-        _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(re.v, im.v));
+        const __m128 r = toFloats(re);
+        const __m128 i = toFloats(im);
+        _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(r, i));
+        _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(r, i));
     }
 };
 

@@ -1,7 +1,10 @@
 // 1764-point DFT as nested mixed-radix Cooley-Tukey transforms:
-// 1764 = 4 x 441, 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7. All arithmetic is in
-// float; every root of unity comes from the precomputed tables, and every
-// working array is automatic storage of fixed size.
+// 1764 = 4 x 441, 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7. Every expression is
+// evaluated in double from float operands, sums in the order written, and
+// rounded to float where a value is stored: each kernel output, each element
+// of the working arrays after the twiddle pass. Every root of unity comes
+// from the precomputed tables, and every working array is automatic storage
+// of fixed size.
 
 #include "transform/fft1764.h"
 
@@ -9,18 +12,18 @@
 #include "transform/transform_tables.h"
 
 void dft3(const Complex* src, Complex* dst, int srcStride, int dstStride) {
-    const float c = roots3[1].re;
-    const float s = roots3[1].im;
+    const double c = roots3[1].re;
+    const double s = roots3[1].im;
     const Complex x0 = src[0];
     const Complex x1 = src[srcStride];
     const Complex x2 = src[2 * srcStride];
-    const Complex sum = {x1.re + x2.re, x1.im + x2.im};
-    const Complex diff = {x1.re - x2.re, x1.im - x2.im};
-    const Complex base = {x0.re + c * sum.re, x0.im + c * sum.im};
-    const Complex turn = {-(s * diff.im), s * diff.re};  // i * s * diff
-    dst[0] = {x0.re + sum.re, x0.im + sum.im};
-    dst[dstStride] = {base.re + turn.re, base.im + turn.im};
-    dst[2 * dstStride] = {base.re - turn.re, base.im - turn.im};
+    const WideComplex sum = {static_cast<double>(x1.re) + x2.re, static_cast<double>(x1.im) + x2.im};
+    const WideComplex diff = {static_cast<double>(x1.re) - x2.re, static_cast<double>(x1.im) - x2.im};
+    const WideComplex base = {x0.re + c * sum.re, x0.im + c * sum.im};
+    const WideComplex turn = {-(s * diff.im), s * diff.re};  // i * s * diff
+    dst[0] = toFloat({x0.re + sum.re, x0.im + sum.im});
+    dst[dstStride] = toFloat({base.re + turn.re, base.im + turn.im});
+    dst[2 * dstStride] = toFloat({base.re - turn.re, base.im - turn.im});
 }
 
 void dft4(const Complex* src, Complex* dst, int srcStride, int dstStride) {
@@ -28,32 +31,32 @@ void dft4(const Complex* src, Complex* dst, int srcStride, int dstStride) {
     const Complex x1 = src[srcStride];
     const Complex x2 = src[2 * srcStride];
     const Complex x3 = src[3 * srcStride];
-    const Complex a = {x0.re + x2.re, x0.im + x2.im};
-    const Complex b = {x1.re + x3.re, x1.im + x3.im};
-    const Complex c = {x0.re - x2.re, x0.im - x2.im};
-    const Complex e = {x1.re - x3.re, x1.im - x3.im};
-    dst[0] = {a.re + b.re, a.im + b.im};
-    dst[dstStride] = {c.re + e.im, c.im - e.re};  // c - i*e
-    dst[2 * dstStride] = {a.re - b.re, a.im - b.im};
-    dst[3 * dstStride] = {c.re - e.im, c.im + e.re};  // c + i*e
+    const WideComplex a = {static_cast<double>(x0.re) + x2.re, static_cast<double>(x0.im) + x2.im};
+    const WideComplex b = {static_cast<double>(x1.re) + x3.re, static_cast<double>(x1.im) + x3.im};
+    const WideComplex c = {static_cast<double>(x0.re) - x2.re, static_cast<double>(x0.im) - x2.im};
+    const WideComplex e = {static_cast<double>(x1.re) - x3.re, static_cast<double>(x1.im) - x3.im};
+    dst[0] = toFloat({a.re + b.re, a.im + b.im});
+    dst[dstStride] = toFloat({c.re + e.im, c.im - e.re});  // c - i*e
+    dst[2 * dstStride] = toFloat({a.re - b.re, a.im - b.im});
+    dst[3 * dstStride] = toFloat({c.re - e.im, c.im + e.re});  // c + i*e
 }
 
 // Inputs in conjugate pairs (k, 7-k): the cosine parts act on their sums,
 // the sine parts on their differences.
 void dft7(const Complex* src, Complex* dst, int srcStride, int dstStride) {
     const Complex x0 = src[0];
-    Complex sum[4];
-    Complex diff[4];
+    WideComplex sum[4];
+    WideComplex diff[4];
     for (int k = 1; k <= 3; ++k) {
         const Complex a = src[k * srcStride];
         const Complex b = src[(7 - k) * srcStride];
-        sum[k] = {a.re + b.re, a.im + b.im};
-        diff[k] = {a.re - b.re, a.im - b.im};
+        sum[k] = {static_cast<double>(a.re) + b.re, static_cast<double>(a.im) + b.im};
+        diff[k] = {static_cast<double>(a.re) - b.re, static_cast<double>(a.im) - b.im};
     }
-    dst[0] = {x0.re + sum[1].re + sum[2].re + sum[3].re, x0.im + sum[1].im + sum[2].im + sum[3].im};
+    dst[0] = toFloat({x0.re + sum[1].re + sum[2].re + sum[3].re, x0.im + sum[1].im + sum[2].im + sum[3].im});
     for (int j = 1; j <= 3; ++j) {
-        Complex even = x0;
-        Complex odd = {0.0f, 0.0f};
+        WideComplex even = {x0.re, x0.im};
+        WideComplex odd = {0.0, 0.0};
         for (int k = 1; k <= 3; ++k) {
             const Complex w = roots7[(j * k) % 7];
             even.re = even.re + w.re * sum[k].re;
@@ -61,8 +64,8 @@ void dft7(const Complex* src, Complex* dst, int srcStride, int dstStride) {
             odd.re = odd.re - w.im * diff[k].im;
             odd.im = odd.im + w.im * diff[k].re;
         }
-        dst[j * dstStride] = {even.re + odd.re, even.im + odd.im};
-        dst[(7 - j) * dstStride] = {even.re - odd.re, even.im - odd.im};
+        dst[j * dstStride] = toFloat({even.re + odd.re, even.im + odd.im});
+        dst[(7 - j) * dstStride] = toFloat({even.re - odd.re, even.im - odd.im});
     }
 }
 
@@ -117,7 +120,7 @@ void inverseFft1764(const Complex* src, Complex* dst, int srcStride, int dstStri
     Complex t[N];
     for (int m = 0; m < N; ++m) {
         const Complex x = src[((N - m) % N) * srcStride];
-        t[m] = {x.re * scale, x.im * scale};
+        t[m] = toFloat({static_cast<double>(x.re) * scale, static_cast<double>(x.im) * scale});
     }
     fft1764(t, dst, 1, dstStride);
 }

@@ -1,7 +1,8 @@
 // Complex lapped transform of a stereo window through one complex FFT:
 // left samples ride in the real parts, right samples in the imaginary parts,
 // and the two channel spectra are separated by conjugate symmetry.
-// Every intermediate array holds floats; each step rounds once per value.
+// Every array element is stored as a float after each step; the expressions
+// in between are evaluated in double from float operands.
 
 #include "transform/filter_bank.h"
 
@@ -21,13 +22,13 @@ int quarterTurnIndex(int k) {
 // One conjugate pair (z[k], z[n-1-k]) of the packed transform to bin k of
 // the two channel spectra, and back.
 void splitPair(Complex p, Complex q, Complex& first, Complex& second) {
-    first = {0.5f * (p.im + q.im), 0.5f * (q.re - p.re)};
-    second = {0.5f * (-p.re - q.re), 0.5f * (q.im - p.im)};
+    first = toFloat({0.5 * (static_cast<double>(p.im) + q.im), 0.5 * (static_cast<double>(q.re) - p.re)});
+    second = toFloat({0.5 * (-static_cast<double>(p.re) - q.re), 0.5 * (static_cast<double>(q.im) - p.im)});
 }
 
 void mergePair(Complex a, Complex b, Complex& p, Complex& q) {
-    p = {-b.re - a.im, a.re - b.im};
-    q = {a.im - b.re, a.re + b.im};
+    p = toFloat({-static_cast<double>(b.re) - a.im, static_cast<double>(a.re) - b.im});
+    q = toFloat({static_cast<double>(a.im) - b.re, static_cast<double>(a.re) + b.im});
 }
 
 }  // namespace
@@ -44,8 +45,9 @@ void analyzeFrame(const Complex* frame, Complex* left, Complex* right) {
     Complex y[windowLength];
     Complex z[windowLength];
     for (int n = 0; n < windowLength; ++n) {
-        const float w = sineWindow[n];
-        const Complex windowed = {frame[n].re * w, frame[n].im * w};
+        // The windowed sample is stored in y[n] before it is turned.
+        const double w = sineWindow[n];
+        const Complex windowed = toFloat({frame[n].re * w, frame[n].im * w});
         y[n] = complexProduct(windowed, invRoots3528[n]);
     }
     inverseFft1764(y, z, 1, 1);
@@ -71,8 +73,9 @@ void synthesizeFrame(const Complex* left, const Complex* right, Complex* out) {
     for (int n = 0; n < windowLength; ++n) z[n] = complexProduct(z[n], roots7056[2 * n + 1]);
     fft1764(z, y, 1, 1);
     for (int n = 0; n < windowLength; ++n) {
-        const Complex t = complexProduct(y[n], roots3528[n]);
-        const float w = sineWindow[n];
-        out[n] = {t.re * w, t.im * w};
+        // t is not stored: the turned value meets the window in double.
+        const WideComplex t = wideProduct(y[n], roots3528[n]);
+        const double w = sineWindow[n];
+        out[n] = toFloat({t.re * w, t.im * w});
     }
 }

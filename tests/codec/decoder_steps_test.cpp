@@ -9,6 +9,7 @@
 #include "codec/level_scale.h"
 #include "decoder_test_support.h"
 #include "transform/frame_sizes.h"
+#include "transform/transform_tables.h"
 
 namespace {
 
@@ -250,6 +251,52 @@ TEST(DecoderSteps, PhaseCodeZeroIsExactAndOppositeCodesUndoEachOther)
             expectComplexNear(b[k], originalB[k].re, originalB[k].im, 1e-5f);
         }
     }
+}
+
+// Each turned part is one rounding of a double sum of double products, on
+// both paths; rounding the products to float first gives other bits here.
+TEST(DecoderSteps, PhaseTurnRoundsEachPartOnce)
+{
+    CodecProbe codec;
+    Complex turn;
+    rootOfUnity(5, 64, 1.0f, turn);
+    const Complex x = {0x1.024dd2p+0f, 0x1.2cbfb2p-2f};
+    const float re = static_cast<float>(static_cast<double>(x.re) * turn.re - static_cast<double>(x.im) * turn.im);
+    const float im = static_cast<float>(static_cast<double>(x.re) * turn.im + static_cast<double>(x.im) * turn.re);
+    const float productsFirst = x.re * turn.re - x.im * turn.im;
+    ASSERT_NE(re, productsFirst);
+    for (bool fast : {false, true}) {
+        Complex a = x;
+        Complex b = {x.re, -x.im};
+        if (fast)
+            codec.rotateBandPhaseFast(&a, &b, 1, 5);
+        else
+            codec.rotateBandPhase(&a, &b, 1, 5);
+        EXPECT_EQ(a.re, re) << fast;
+        EXPECT_EQ(a.im, im) << fast;
+        EXPECT_EQ(b.re, re) << fast;  // the mirror image turned the other way
+        EXPECT_EQ(b.im, -im) << fast;
+    }
+}
+
+// s, p, q, m and d are stored as floats, the difference p - q is not.
+TEST(DecoderSteps, BalanceDividesTheUnroundedDifference)
+{
+    CodecProbe codec;  // balanceScale 1.5
+    const float y = 0x1.005bcp+0f;
+    const float towardRight = static_cast<float>(dequantize(3, 0.0f, 1.0f, 5));
+    const float towardLeft = 1.0f - towardRight;
+    const float h = 1.0f / 1.5f;
+    const float p = (y + y) * towardLeft;
+    const float q = (y + y) * towardRight;
+    const float m = (p + q) * 0.5f;
+    const float d = static_cast<float>((static_cast<double>(p) - q) / (2.0 * h));
+    ASSERT_NE(d, (p - q) / (2.0f * h));
+    Complex a = {y, 0.0f};
+    Complex b = {y, 0.0f};
+    codec.applyBandBalance(&a, &b, 1, 3);
+    EXPECT_EQ(a.re, m + d);
+    EXPECT_EQ(b.re, m - d);
 }
 
 TEST(DecoderSteps, PhaseTurnsBySteps)

@@ -108,6 +108,17 @@ TEST(Quantizer, DequantizeHitsTheEndsAndEveryCodeComesBack)
     }
 }
 
+// A level reaches quantize as the double toLevel gives. This one lies just
+// above the rounding point between noise codes 17 and 18; rounded to float
+// first it would fall below it.
+TEST(Quantizer, TakesTheLevelUnrounded)
+{
+    const double level = toLevel(0x1.05c9e4p-7f, -96.0);
+    ASSERT_GT(level, -96.0 + 96.0 * 17.5 / 31.0);
+    EXPECT_EQ(quantize(level, -96.0f, 0.0f, 5), 18);
+    EXPECT_EQ(quantize(static_cast<double>(static_cast<float>(level)), -96.0f, 0.0f, 5), 17);
+}
+
 TEST(Quantizer, ThirtyBitCodesStayInsideInt)
 {
     EXPECT_EQ(quantize(1.0f, 0.0f, 1.0f, 30), (1 << 30) - 1);

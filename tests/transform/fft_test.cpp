@@ -77,6 +77,28 @@ TEST_F(Dft, EveryTransformMatchesTheDirectSum) {
     }
 }
 
+// The kernels sum in double and round once per output: each input below
+// adds half an ulp of 1 (or a little more), which a float running sum would
+// lose, while the double sum carries output 0 up to 1 + 2^-23.
+TEST_F(Dft, KernelSumsRunInDouble) {
+    const float half = std::ldexp(1.0f, -24);
+    const struct {
+        Transform transform;
+        std::vector<float> re;
+    } cases[] = {
+        {dft3, {1.0f, half, std::ldexp(1.0f, -48)}},  // x1 + x2 just above half an ulp
+        {dft4, {1.0f, half, half, 0.0f}},              // (x0 + x2) + (x1 + x3)
+        {dft7, {1.0f, half, half, 0.0f, 0.0f, 0.0f, 0.0f}},  // x0 + S1 + S2 + S3
+    };
+    for (const auto& c : cases) {
+        std::vector<Complex> x;
+        for (float v : c.re) x.push_back({v, 0.0f});
+        std::vector<Complex> y(x.size());
+        c.transform(x.data(), y.data(), 1, 1);
+        EXPECT_EQ(floatBits(y[0].re), floatBits(1.0f + 2.0f * half)) << x.size();
+    }
+}
+
 TEST_F(Dft, StridesPickInputsAndPlaceOutputs) {
     std::mt19937 rng(12);
     for (const auto& t : allTransforms) {
