@@ -36,9 +36,14 @@ dpkg -i "$deb" >/dev/null
 trap 'dpkg -r q58 >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 [ "$(/usr/bin/q58info --version)" = "q58 $version" ]
 /usr/bin/q58info --version
+# The library: header, pkg-config file, and the dynamic linker's cache
+# updated by the package's ldconfig trigger.
+[ -f /usr/include/q58.h ]
+pkg-config --exists q58 2>/dev/null || [ -n "$(find /usr/lib -name q58.pc -path '*pkgconfig*' -print -quit)" ]
+ldconfig -p | grep -q 'libq58\.so\.1 '
 "$build/q58_make_sample" "$scratch/tone.wav" 1
 (cd "$scratch" && /usr/bin/q58 tone.wav >/dev/null)
 /usr/bin/q58info "$scratch/tone.q58" | grep -E '^(status|frames) '
 dpkg -r q58 >/dev/null
-[ ! -e /usr/bin/q58 ] && [ ! -e /usr/bin/q58info ]
+[ ! -e /usr/bin/q58 ] && [ ! -e /usr/bin/q58info ] && [ ! -e /usr/include/q58.h ]
 echo "package check passed: q58 $version installed, ran and was removed"
