@@ -195,6 +195,13 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(followLinks(std::mo
                                            : "exists and is not a regular file (a pipe, device or socket)";
         return;
     }
+    if (replacing && ::access(target.c_str(), W_OK) != 0) {
+        // A file the user may not write stays protected, as it would be
+        // from a writer that opens it in place (and as MoveFileEx leaves a
+        // read-only file on Windows).
+        reason = systemMessage(errno);
+        return;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = temporaryNameFor(target, static_cast<unsigned long>(::getpid()), temporaryCounter++);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -223,8 +230,9 @@ bool ReplacingFile::commit()
         error = errno;
     else {
         // The new file keeps the permissions of the one it replaces. They
-        // are set only now, so that a read-only file is replaced by a new
-        // read-only file while the writer could still write the new one.
+        // are set only now, so that a read-only file that may be replaced
+        // (by its owner as root) is replaced by a new read-only file while
+        // the writer could still write the new one.
         if (keptMode != noMode && ::fchmod(fd, static_cast<mode_t>(keptMode)) != 0)
             error = errno;
 #ifndef Q58_REPLACE_WITHOUT_SYNC
