@@ -1,5 +1,7 @@
 #include "formats/container_reader.h"
 
+#include <algorithm>
+
 #include "bits/bin_reader.h"
 #include "codec/elb1764.h"
 #include "codec/parameter_limits.h"
@@ -77,6 +79,7 @@ BlockRead ContainerReader::readBlock(int16_t* block)
 BlockRead ContainerReader::walkTo(int64_t target, PacketIndex::Place& place)
 {
     place = index->nearestAtOrBefore(target);
+    const PacketIndex::Place start = place;
     while (place.frame < target) {
         int count = 0;
         const uint8_t* view = walkWindow.view(place.offset, packetBufferSize, count);
@@ -85,11 +88,30 @@ BlockRead ContainerReader::walkTo(int64_t target, PacketIndex::Place& place)
         const PacketExtent extent = measurePacket(stored.parameters, view, count);
         if (extent.check == PacketCheck::nonZeroPadding) return BlockRead::nonZeroPadding;
         if (extent.check == PacketCheck::pastEnd) return BlockRead::pastEnd;
-        // Every frame draws noiseBins values, whatever its codes.
-        const NoiseGeneratorState after = advanceNoiseGenerator(place.noise, stored.parameters.noiseBins);
-        if (place.frame == index->frontier().frame) index->advanceFrontier(extent.bytes, after);
-        place = PacketIndex::Place{place.frame + 1, place.offset + static_cast<uint64_t>(extent.bytes), after};
+        if (place.frame == index->frontier().frame) index->advanceFrontier(extent.bytes);
+        place = PacketIndex::Place{place.frame + 1, place.offset + static_cast<uint64_t>(extent.bytes),
+                                   NoiseGeneratorState{0, 0}, false};
     }
+    // Every frame draws noiseBins values, whatever its codes, so the state at
+    // a frame is the one after frame * noiseBins draws from the start, which
+    // the table of generator checkpoints reaches in fewer than 2^17 steps.
+    // From a known start the walk goes on by drawing when that is shorter.
+    // Otherwise the index checkpoint at or before the target gets its state
+    // from the table and keeps it (or the start, when that lies after it),
+    // so that later seeks near the target pay only the frames after it.
+    const int64_t drawsPerFrame = stored.parameters.noiseBins;
+    const int64_t walkedDraws = (place.frame - start.frame) * drawsPerFrame;
+    if (start.noiseKnown && walkedDraws <= noiseGeneratorStepsAfterDraws(place.frame * drawsPerFrame)) {
+        place.noise = advanceNoiseGenerator(start.noise, walkedDraws);
+    } else {
+        const int64_t checkpoint = place.frame - place.frame % PacketIndex::checkpointInterval;
+        const int64_t anchor = std::max(checkpoint, start.frame);
+        const NoiseGeneratorState anchorNoise = noiseGeneratorAfterDraws(anchor * drawsPerFrame);
+        index->learnNoise(anchor, anchorNoise);
+        place.noise = advanceNoiseGenerator(anchorNoise, (place.frame - anchor) * drawsPerFrame);
+    }
+    place.noiseKnown = true;
+    index->learnNoise(place.frame, place.noise);
     return BlockRead::block;
 }
 
