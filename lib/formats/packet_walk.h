@@ -24,4 +24,11 @@ struct PacketExtent {
 // Reads one frame's six fields from data[0..available) and checks its
 // padding. available is capped at packetBufferSize, the most a decoder looks
 // ahead. The parameters must pass codecParametersDecodable.
+//
+// Two forms, with the same result for every input: measurePacketReference
+// reads the fields through da_BinReader, bit by bit, exactly as the decoder
+// does; measurePacket, which the index walk and the survey use, takes the
+// bits 64 at a time and skips the parts of the codings whose values are
+// already fixed (they read nothing), about ten times faster.
 PacketExtent measurePacket(const CodecParameters& parameters, const uint8_t* data, int available);
+PacketExtent measurePacketReference(const CodecParameters& parameters, const uint8_t* data, int available);
