@@ -80,18 +80,36 @@ public:
         skipSumSplit(maxValue, count, sum);
     }
 
-    // The reads of da_BinReader::readSubset.
+    // The reads of da_BinReader::readSubset, in the same order (a pivot,
+    // then the part below it, then the part above), the parts above waiting
+    // on a stack: a count of at most 882 halves at most 10 times.
     void skipSubset(long long low, long long high, int count)
     {
-        if (count <= 0) return;
-        const long long choices = (high - low + 1) - count + 1;
-        // With one choice here every part below has one choice too: the
-        // positions are packed and nothing more is read.
-        if (choices <= 1) return;
-        const int middle = count / 2;
-        const long long pivot = low + middle + readBounded(clampToInt(choices));
-        skipSubset(low, pivot - 1, middle);
-        skipSubset(pivot + 1, high, count - middle - 1);
+        struct Part {
+            long long low;
+            long long high;
+            int count;
+        };
+        Part pending[16];
+        int depth = 0;
+        for (;;) {
+            // With one choice for the pivot, every part below has one
+            // choice too: the positions are packed and nothing is read.
+            const long long choices = (high - low + 1) - count + 1;
+            if (count > 0 && choices > 1) {
+                const int middle = count / 2;
+                const long long pivot = low + middle + readBounded(clampToInt(choices));
+                pending[depth++] = Part{pivot + 1, high, count - middle - 1};
+                high = pivot - 1;
+                count = middle;
+                continue;
+            }
+            if (depth == 0) return;
+            --depth;
+            low = pending[depth].low;
+            high = pending[depth].high;
+            count = pending[depth].count;
+        }
     }
 
 private:
@@ -142,18 +160,37 @@ private:
         return static_cast<int>(v);
     }
 
-    // The reads of da_BinReader::readSumSplitRange.
+    // The reads of da_BinReader::readSumSplitRange, in the same order (a
+    // node, then its first half, then its second), with the pending second
+    // halves on a stack instead of the call stack: a count of at most 882
+    // halves at most 10 times.
     void skipSumSplit(long long maxValue, int count, long long total)
     {
-        // A total of 0 or of count * maxValue fixes every value: every
-        // split below has a single choice and reads nothing.
-        if (count <= 1 || total == 0 || total == maxValue * count) return;
-        const int half = count / 2;
-        const long long hi = std::min(total, maxValue * half);
-        const long long lo = std::max(0LL, total - maxValue * (count - half));
-        const long long left = lo + readBounded(clampToInt(hi - lo + 1));
-        skipSumSplit(maxValue, half, left);
-        skipSumSplit(maxValue, count - half, total - left);
+        struct Part {
+            int count;
+            long long total;
+        };
+        Part pending[16];
+        int depth = 0;
+        for (;;) {
+            // A count of 1, or a total of 0 or of count * maxValue, fixes
+            // every value: every split below has a single choice and reads
+            // nothing.
+            if (count > 1 && total != 0 && total != maxValue * count) {
+                const int half = count / 2;
+                const long long hi = std::min(total, maxValue * half);
+                const long long lo = std::max(0LL, total - maxValue * (count - half));
+                const long long left = lo + readBounded(clampToInt(hi - lo + 1));
+                pending[depth++] = Part{count - half, total - left};
+                count = half;
+                total = left;
+                continue;
+            }
+            if (depth == 0) return;
+            --depth;
+            count = pending[depth].count;
+            total = pending[depth].total;
+        }
     }
 
     const uint8_t* data;

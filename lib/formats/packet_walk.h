@@ -28,7 +28,7 @@ struct PacketExtent {
 // Two forms, with the same result for every input: measurePacketReference
 // reads the fields through da_BinReader, bit by bit, exactly as the decoder
 // does; measurePacket, which the index walk and the survey use, takes the
-// bits 64 at a time and skips the parts of the codings whose values are
-// already fixed (they read nothing), about ten times faster.
+// bits from a 64-bit buffer and skips the parts of the codings whose values
+// are already fixed (they read nothing), in well under half the time.
 PacketExtent measurePacket(const CodecParameters& parameters, const uint8_t* data, int available);
 PacketExtent measurePacketReference(const CodecParameters& parameters, const uint8_t* data, int available);
