@@ -19,9 +19,6 @@ uint64_t maxWaveDataBytes();
 // 4 GiB stop can be exercised without writing gigabytes.
 JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes);
 
-// True when the first n bytes of a and b are equal (true for n <= 0).
-bool bytesEqual(const uint8_t* a, const uint8_t* b, int n);
-
 // Runs job (encodeFile or decodeFile) on the two names. Running out of
 // memory ends that job only: a diagnostic naming the input, the job counts
 // as failed, and the caller goes on with the next name.
