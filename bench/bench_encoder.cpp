@@ -21,7 +21,7 @@
 #include "codec/codec_parameters.h"
 #include "codec/elb1764.h"
 #include "transform/filter_bank.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

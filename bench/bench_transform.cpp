@@ -12,7 +12,7 @@
 #include "transform/fast_filter_bank.h"
 #include "transform/fft1764.h"
 #include "transform/filter_bank.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/homosoundwork1764.h"
 #include "transform/simd_level.h"
 #include "transform/transform_tables.h"

@@ -19,7 +19,7 @@
 #include "formats/container_format.h"
 #include "formats/container_survey.h"
 #include "fuzz_support.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "formats/wave_reader.h"
 #include "formats/wave_survey.h"
 #include "fuzz_support.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "api/library_setup.h"
 #include "formats/container_reader.h"
 #include "q58.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "streams/replacing_file.h"
 #include "formats/container_writer.h"
 #include "q58.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 struct q58_encoder {
     std::unique_ptr<ReplacingFile> target;

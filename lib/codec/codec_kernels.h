@@ -16,7 +16,7 @@
 // or one rounding to float (a conversion, the same in both too). No fused
 // multiply-add is used.
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 enum class CodecSimdLevel {
     portable,  // plain C++

@@ -43,3 +43,8 @@ static_assert(sizeof(EncoderTuning) == 28, "EncoderTuning is a 28-byte record");
 
 extern const CodecParameters defaultCodecParameters;
 extern const EncoderTuning defaultEncoderTuning;
+
+// Number of codes of a bits-wide field. The exponent is kept inside what an
+// int can hold, so that a stray block read from a file never shifts out of
+// range (the parameter limits keep bits in 1..30).
+inline int codesOf(int bits) { return 1 << (bits < 0 ? 0 : bits > 30 ? 30 : bits); }

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "codec/fast_path_data.h"
+#include "base/wrapping.h"
 #include "codec/parameter_limits.h"
-#include "transform/complex_ops.h"
+#include "base/complex_ops.h"
 #include "transform/transform_tables.h"
 
 namespace {
@@ -14,24 +15,6 @@ namespace {
 // Scratch buffer of roundTripFrame: far more than any frame that passes the
 // parameter limits can take.
 constexpr int roundTripBufferBytes = 10240;
-
-// Two's-complement reading of an unsigned 32-bit pattern, written so that it
-// is fully defined in C++17 (a plain cast of values above INT32_MAX is
-// implementation-defined before C++20); compilers turn it into a no-op.
-int32_t wrapToInt32(uint32_t bits)
-{
-    if (bits <= static_cast<uint32_t>(INT32_MAX)) {
-        return static_cast<int32_t>(bits);
-    }
-    return -static_cast<int32_t>(~bits) - 1;
-}
-
-// Number of codes of a bits-wide field; the exponent is kept inside what an
-// int can hold so that a stray block never shifts out of range.
-int codesOf(int bits)
-{
-    return 1 << std::min(std::max(bits, 0), 30);
-}
 
 }  // namespace
 

@@ -10,31 +10,19 @@
 
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
-#include "codec/finite_check.h"
+#include "base/finite_check.h"
 #include "codec/level_scale.h"
+#include "codec/noise_generator.h"
 
 namespace {
 
 inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
-
-int codesOf(int bits) { return 1 << std::min(std::max(bits, 0), 30); }
 
 // A code's value from its table, or by the same expression where the table
 // does not reach (a field too wide for a table; no valid frame has other codes).
 template <class ValueOf>
 inline float tabled(const std::vector<float>& table, int code, ValueOf valueOf) {
     return code >= 0 && code < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(code)] : valueOf(code);
-}
-
-// Two's-complement readings, as in frame_decoder.cpp.
-inline int32_t wrapToInt32(uint32_t bits) {
-    if (bits <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(bits);
-    return -static_cast<int32_t>(~bits) - 1;
-}
-
-inline int64_t wrapToInt64(uint64_t bits) {
-    if (bits <= static_cast<uint64_t>(INT64_MAX)) return static_cast<int64_t>(bits);
-    return -static_cast<int64_t>(~bits) - 1;
 }
 
 }  // namespace
@@ -69,11 +57,7 @@ void Elb1764::decodeFrameFast(da_BinReader& in, Complex* left, Complex* right) {
         const float amplitude = tabled(f.noiseAmplitudes, code, [&p](int c) { return noiseAmplitudeOf(p, c); });
         const int end = f.noiseEdges[at(i + 1)];
         for (int k = f.noiseEdges[at(i)]; k < end; ++k) {
-            const uint64_t x = state * (state + 1u) + static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(counter)));
-            counter += 1u;
-            state = x;
-            const int32_t r = wrapToInt32(static_cast<uint32_t>(x >> 16));
-            const double u = (r / 4294967296.0 + 0.5) * 4.0 - 2.0;
+            const double u = noiseValue(noiseStep(state, counter));
             y[k] = static_cast<float>(0.0f + u * amplitude);
         }
     }

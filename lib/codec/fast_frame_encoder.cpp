@@ -21,10 +21,10 @@
 #include "codec/codec_kernels.h"
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
-#include "codec/finite_check.h"
+#include "base/finite_check.h"
 #include "codec/level_scale.h"
 #include "codec/tone_selection.h"
-#include "transform/complex_ops.h"
+#include "base/complex_ops.h"
 
 namespace {
 

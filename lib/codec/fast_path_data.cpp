@@ -5,7 +5,7 @@
 #include "codec/band_edges.h"
 #include "codec/level_scale.h"
 #include "codec/tone_selection.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

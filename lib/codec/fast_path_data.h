@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "codec/codec_parameters.h"
-#include "transform/complex.h"
+#include "base/complex.h"
 
 struct FastPathData {
     // Tables of per-code values are made when a field has at most this many

@@ -7,55 +7,18 @@
 
 #include "codec/band_edges.h"
 #include "codec/elb1764.h"
-#include "codec/finite_check.h"
+#include "base/finite_check.h"
 #include "codec/level_scale.h"
-
-namespace {
-
-// Two's-complement reading of unsigned bit patterns. The generator runs in
-// unsigned arithmetic, where wrap-around is defined, and its results are
-// turned back into the signed members this way rather than by a plain cast
-// (implementation-defined before C++20 for values above the signed maximum);
-// compilers reduce both functions to nothing.
-int32_t wrapToInt32(uint32_t bits)
-{
-    if (bits <= static_cast<uint32_t>(INT32_MAX)) {
-        return static_cast<int32_t>(bits);
-    }
-    return -static_cast<int32_t>(~bits) - 1;
-}
-
-int64_t wrapToInt64(uint64_t bits)
-{
-    if (bits <= static_cast<uint64_t>(INT64_MAX)) {
-        return static_cast<int64_t>(bits);
-    }
-    return -static_cast<int64_t>(~bits) - 1;
-}
-
-// Number of codes of a bits-wide field (the parameter limits keep bits in 1..30).
-int codesOf(int bits)
-{
-    return 1 << std::min(std::max(bits, 0), 30);
-}
-
-}  // namespace
+#include "codec/noise_generator.h"
 
 double Elb1764::nextNoise()
 {
-    // x = state * (state + 1) + counter modulo 2^64, counter sign-extended.
-    // Signed to unsigned conversion is modular, hence exact here.
-    const uint64_t state = static_cast<uint64_t>(noiseState);
-    const uint64_t counter = static_cast<uint64_t>(static_cast<int64_t>(noiseCounter));
-    const uint64_t x = state * (state + 1u) + counter;
-
-    // The counter passes 2^31 after some 17 hours of audio; it wraps.
-    noiseCounter = wrapToInt32(static_cast<uint32_t>(noiseCounter) + 1u);
-    noiseState = wrapToInt64(x);
-
-    // Bits 16..47 of x as a signed 32-bit value, mapped onto [-2, 2).
-    const int32_t r = wrapToInt32(static_cast<uint32_t>(x >> 16));
-    return (r / 4294967296.0 + 0.5) * 4.0 - 2.0;
+    uint64_t state = static_cast<uint64_t>(noiseState);
+    uint32_t counter = static_cast<uint32_t>(noiseCounter);
+    const uint64_t x = noiseStep(state, counter);
+    noiseCounter = wrapToInt32(counter);
+    noiseState = wrapToInt64(state);
+    return noiseValue(x);
 }
 
 void Elb1764::fillBandNoise(float* yb, int n, int code)

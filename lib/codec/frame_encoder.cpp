@@ -14,7 +14,7 @@
 #include "bits/bin_writer.h"
 #include "codec/band_edges.h"
 #include "codec/elb1764.h"
-#include "codec/finite_check.h"
+#include "base/finite_check.h"
 #include "codec/level_scale.h"
 #include "codec/parameter_limits.h"
 #include "codec/tone_selection.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // Level scale: level = 6 * log2(amplitude).
 double fromLevel(double level);               // 2^(level/6); callers store it as float

@@ -4,12 +4,32 @@
 
 #include <cstdint>
 
+#include "base/wrapping.h"
+
 // The state of the decoder's noise generator between draws: the draw counter
 // and the 64-bit state of x -> x * (x + 1) + counter (modulo 2^64).
 struct NoiseGeneratorState {
     int32_t counter;
     int64_t state;
 };
+
+// One step of the recurrence on the unsigned images of the state and the
+// counter: x = state * (state + 1) + counter modulo 2^64, the counter
+// sign-extended (its int32 reading), then the counter moves on (wrapping
+// after 2^31 draws, some 17 hours of audio). Returns x, the new state.
+inline uint64_t noiseStep(uint64_t& state, uint32_t& counter) {
+    const uint64_t x = state * (state + 1u) + static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(counter)));
+    state = x;
+    counter += 1u;
+    return x;
+}
+
+// The draw a step gives: bits 16..47 of x as a signed 32-bit value, mapped
+// onto [-2, 2).
+inline double noiseValue(uint64_t x) {
+    const int32_t r = wrapToInt32(static_cast<uint32_t>(x >> 16));
+    return (r / 4294967296.0 + 0.5) * 4.0 - 2.0;
+}
 
 // Runs draws steps of the generator's recurrence and nothing else (no noise
 // value is formed). Each decoded frame makes exactly noiseBins draws, so a

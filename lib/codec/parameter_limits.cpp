@@ -41,7 +41,7 @@
 #include <cstdint>
 #include <map>
 
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 
@@ -102,7 +102,8 @@ long long sumSplitBits(long long count, long long maxValue, std::map<long long, 
     return bits;
 }
 
-long long codesOf(int32_t bits)
+// Codes of a field up to 31 bits wide, for the size bounds.
+long long wideCodesOf(int32_t bits)
 {
     return 1LL << std::min<int32_t>(std::max<int32_t>(bits, 0), 31);
 }
@@ -112,7 +113,7 @@ long long cyclicArrayBits(int32_t count, int32_t bits)
     if (count <= 0) {
         return 0;
     }
-    const long long maxValue = codesOf(bits) - 1;
+    const long long maxValue = wideCodesOf(bits) - 1;
     std::map<long long, long long> known;
     return boundedBits(count * maxValue + 1) + sumSplitBits(count, maxValue, known);
 }
@@ -134,14 +135,14 @@ bool bandFamilyFits(int32_t bins, int32_t bands)
 
 bool cyclicRangeFits(int32_t count, int32_t bits)
 {
-    return static_cast<long long>(count) * (codesOf(bits) - 1) + 1 <= INT32_MAX;
+    return static_cast<long long>(count) * (wideCodesOf(bits) - 1) + 1 <= INT32_MAX;
 }
 
 }  // namespace
 
 long long worstCaseFrameBits(const CodecParameters& p)
 {
-    return boundedBits(codesOf(p.gainBits))
+    return boundedBits(wideCodesOf(p.gainBits))
          + cyclicArrayBits(p.phaseBands, p.phaseBits)
          + cyclicArrayBits(p.balanceBands, p.balanceBits)
          + cyclicArrayBits(p.noiseBands, p.noiseBits)

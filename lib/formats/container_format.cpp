@@ -3,7 +3,8 @@
 #include <cstring>
 #include <limits>
 
-#include "formats/little_endian.h"
+#include "base/little_endian.h"
+#include "base/wrapping.h"
 
 static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
               "balanceScale is stored as an IEEE-754 single");
@@ -28,7 +29,7 @@ float floatFromBits(uint32_t bits)
 class SlotWriter {
 public:
     explicit SlotWriter(uint8_t* out) : next(out) {}
-    void put(int32_t value) { putBits(int32Bits(value)); }
+    void put(int32_t value) { putBits(static_cast<uint32_t>(value)); }
     void put(float value) { putBits(floatBits(value)); }
     void putBits(uint32_t bits)
     {
@@ -43,7 +44,7 @@ private:
 class SlotReader {
 public:
     explicit SlotReader(const uint8_t* in) : next(in) {}
-    void get(int32_t& value) { value = int32FromBits(getBits()); }
+    void get(int32_t& value) { value = wrapToInt32(getBits()); }
     void get(float& value) { value = floatFromBits(getBits()); }
     uint32_t getBits()
     {

@@ -6,7 +6,7 @@
 #include "codec/elb1764.h"
 #include "codec/parameter_limits.h"
 #include "formats/packet_walk.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 ContainerReader::ContainerReader(ByteSource& source, const EncoderTuning& tuning)
     : source(source), tuning(tuning), window(source), walkWindow(source)

@@ -6,15 +6,9 @@
 
 #include "bits/bin_reader.h"
 #include "formats/container_format.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
-
-// Number of codes of a bits-wide field; a decodable block keeps bits in 1..30.
-int codesOf(int bits)
-{
-    return 1 << std::min(std::max(bits, 0), 30);
-}
 
 // Every count of a decodable block is at most the spectrum length, which
 // also bounds these arrays.

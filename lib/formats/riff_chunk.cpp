@@ -1,6 +1,6 @@
 #include "formats/riff_chunk.h"
 
-#include "formats/little_endian.h"
+#include "base/little_endian.h"
 
 const ChunkId riffId = {{'R', 'I', 'F', 'F'}};
 const ChunkId waveId = {{'W', 'A', 'V', 'E'}};

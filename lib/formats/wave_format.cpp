@@ -1,6 +1,6 @@
 #include "formats/wave_format.h"
 
-#include "formats/little_endian.h"
+#include "base/little_endian.h"
 
 const WaveFormat referenceFormat = {1, 2, 44100, 176400, 4, 16};
 

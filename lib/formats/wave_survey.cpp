@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "formats/little_endian.h"
+#include "base/little_endian.h"
 
 namespace {
 

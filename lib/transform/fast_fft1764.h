@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // Fast forms of fft1764 and inverseFft1764 with unit strides. Each output
 // float has exactly the bits the reference transform gives for the same

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // Fast forms of analyzeFrame and synthesizeFrame: bit-identical spectra and
 // windowed frames, several times quicker. The input may not overlap the

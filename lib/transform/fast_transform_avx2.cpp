@@ -12,7 +12,7 @@
 
 // Shared inline helpers are included before the target switch, so that no
 // copy of them compiled for AVX2 can stand in for the baseline one.
-#include "transform/complex_ops.h"
+#include "base/complex_ops.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)

@@ -36,8 +36,8 @@
 // unit: code compiled for a wider instruction set can never be picked by
 // the linker for another unit.
 
-#include "transform/complex.h"
-#include "transform/complex_ops.h"
+#include "base/complex.h"
+#include "base/complex_ops.h"
 #include "transform/fast_transform_plan.h"
 
 namespace fastcore {

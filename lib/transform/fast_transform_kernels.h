@@ -1,7 +1,7 @@
 // FastTransformKernels: the table of fast transforms for one instruction set.
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // One instruction-set variant of the fast transforms; see fast_fft1764.h
 // and fast_filter_bank.h for what each entry computes.

@@ -8,7 +8,7 @@
 
 #include "transform/fft1764.h"
 
-#include "transform/complex_ops.h"
+#include "base/complex_ops.h"
 #include "transform/transform_tables.h"
 
 void dft3(const Complex* src, Complex* dst, int srcStride, int dstStride) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // Forward DFTs (negative exponent, unscaled) of fixed sizes. Each reads its
 // N inputs at src[m * srcStride] and writes N outputs at dst[k * dstStride] in

@@ -6,9 +6,9 @@
 
 #include "transform/filter_bank.h"
 
-#include "transform/complex_ops.h"
+#include "base/complex_ops.h"
 #include "transform/fft1764.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

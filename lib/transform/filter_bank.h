@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // Complex lapped transform of a sine-windowed stereo frame: 1764 stereo
 // sample frames (left in re, right in im) to a left and a right spectrum of

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "codec/finite_check.h"
+#include "base/finite_check.h"
 #include "transform/fast_filter_bank.h"
 #include "transform/filter_bank.h"
 

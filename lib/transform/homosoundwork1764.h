@@ -7,8 +7,8 @@
 
 #include "bits/bin_reader.h"
 #include "bits/bin_writer.h"
-#include "transform/complex.h"
-#include "transform/frame_sizes.h"
+#include "base/complex.h"
+#include "base/frame_sizes.h"
 
 // Which implementation of the filter bank the frame steps use. Both give
 // bit-identical spectra and samples; the reference one follows the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // pi and 2*pi enter every angle as 32-bit floats.
 extern const float singlePi;  // 3.14159274f

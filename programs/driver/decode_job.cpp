@@ -8,7 +8,7 @@
 #include "driver/working_parameters.h"
 #include "formats/container_reader.h"
 #include "formats/wave_writer.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

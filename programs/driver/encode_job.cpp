@@ -10,7 +10,7 @@
 #include "driver/working_parameters.h"
 #include "formats/container_writer.h"
 #include "formats/wave_reader.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "codec/band_edges.h"
 #include "codec/level_scale.h"
 #include "decoder_test_support.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "codec/parameter_limits.h"
 #include "decoder_test_support.h"
 #include "transform/filter_bank.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

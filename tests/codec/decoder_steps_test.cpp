@@ -8,7 +8,7 @@
 
 #include "codec/level_scale.h"
 #include "decoder_test_support.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

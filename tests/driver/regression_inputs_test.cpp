@@ -23,7 +23,7 @@
 #include "formats/container_format.h"
 #include "formats/container_survey.h"
 #include "formats/wave_survey.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace fs = std::filesystem;

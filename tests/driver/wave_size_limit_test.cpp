@@ -9,7 +9,7 @@
 #include "cli_harness.h"
 #include "driver/conversion_jobs.h"
 #include "driver/working_parameters.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 TEST(WaveSizeLimit, TheRealLimitIsTheLastWholeBlockUnderFourGibibytes)

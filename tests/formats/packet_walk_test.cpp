@@ -14,7 +14,7 @@
 #include "codec/parameter_limits.h"
 #include "formats/container_format.h"
 #include "formats/packet_walk.h"
-#include "transform/frame_sizes.h"
+#include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "transform/complex.h"
+#include "base/complex.h"
 #include "transform/transform_tables.h"
 
 // Every transform test runs with the tables present.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 // A complex value held in double while an expression is evaluated; the
 // codec's arithmetic runs in double from float operands and rounds to float

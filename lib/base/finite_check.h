@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "transform/complex.h"
+#include "base/complex.h"
 
 namespace finite_check {
 

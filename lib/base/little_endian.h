@@ -29,16 +29,3 @@ inline uint32_t getLe32(const uint8_t* in)
     return static_cast<uint32_t>(in[0]) | (static_cast<uint32_t>(in[1]) << 8) |
            (static_cast<uint32_t>(in[2]) << 16) | (static_cast<uint32_t>(in[3]) << 24);
 }
-
-// Two's complement reinterpretation without relying on implementation-defined
-// narrowing.
-inline uint32_t int32Bits(int32_t value)
-{
-    return static_cast<uint32_t>(value);
-}
-
-inline int32_t int32FromBits(uint32_t bits)
-{
-    return bits <= 0x7FFFFFFFu ? static_cast<int32_t>(bits)
-                               : static_cast<int32_t>(static_cast<int64_t>(bits) - 0x100000000LL);
-}
