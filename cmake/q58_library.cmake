@@ -8,6 +8,7 @@ set(q58_library_objects
   $<TARGET_OBJECTS:q58_formats_objects>
   $<TARGET_OBJECTS:q58_codec_objects>
   $<TARGET_OBJECTS:q58_transform_objects>
+  $<TARGET_OBJECTS:q58_simd_objects>
   $<TARGET_OBJECTS:q58_bits_objects>
   $<TARGET_OBJECTS:q58_streams_objects>)
 

@@ -6,7 +6,6 @@
 #include <memory>
 #include <new>
 
-#include "api/library_setup.h"
 #include "formats/container_reader.h"
 #include "q58.h"
 #include "base/frame_sizes.h"
@@ -96,7 +95,6 @@ namespace {
 
 q58_decoder* openOver(std::unique_ptr<ByteSource> source, int* status)
 {
-    prepareLibrary();
     std::unique_ptr<q58_decoder> decoder(new q58_decoder());
     decoder->source = std::move(source);
     decoder->reader = std::make_unique<ContainerReader>(*decoder->source);

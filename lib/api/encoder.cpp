@@ -7,7 +7,6 @@
 #include <fstream>
 #include <memory>
 
-#include "api/library_setup.h"
 #include "streams/replacing_file.h"
 #include "formats/container_writer.h"
 #include "q58.h"
@@ -38,7 +37,6 @@ q58_encoder* q58_encoder_open_file(const char* path, int* status)
             tell(status, Q58_ERROR_INVALID_ARGUMENT);
             return nullptr;
         }
-        prepareLibrary();
         std::unique_ptr<q58_encoder> encoder(new q58_encoder());
         encoder->target = std::make_unique<ReplacingFile>(path);
         if (encoder->target->ok())

@@ -18,8 +18,8 @@ constexpr int roundTripBufferBytes = 10240;
 
 }  // namespace
 
-Elb1764::Elb1764(CodecParameters codecBlock, EncoderTuning tuningBlock)
-    : homosoundwork1764(),
+Elb1764::Elb1764(CodecParameters codecBlock, EncoderTuning tuningBlock, CodecOptions options)
+    : homosoundwork1764(options),
       parameters(codecBlock),
       tuning(tuningBlock),
       noiseCounter(0),
@@ -64,7 +64,7 @@ Elb1764::~Elb1764()
 
 void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out)
 {
-    if (path_ == CodecPath::fast) {
+    if (path == CodecPath::fast) {
         encodeFrameFast(left, right, out);
     } else {
         encodeFrameReference(left, right, out);
@@ -73,7 +73,7 @@ void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out)
 
 void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
 {
-    if (path_ == CodecPath::fast) {
+    if (path == CodecPath::fast) {
         decodeFrameFast(in, left, right);
     } else {
         decodeFrameReference(in, left, right);

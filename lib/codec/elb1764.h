@@ -9,22 +9,16 @@
 
 #include "codec/codec_parameters.h"
 #include "codec/noise_generator.h"
-#include "transform/homosoundwork1764.h"
+#include "codec/homosoundwork1764.h"
 
 struct FastPathData;
-
-// Which implementation runs the frame steps. Both give the same packets and
-// the same spectra bit for bit: the reference one is the literal rendering of
-// each step, the fast one reorders independent work into vector lanes and
-// precomputes what depends only on the parameter blocks.
-enum class CodecPath { reference, fast };
 
 // The parametric stereo frame codec. Per frame: a gain, toneCount tones,
 // noiseBands noise levels for one mono spectrum, and per band an
 // inter-channel phase and a left/right balance.
 class Elb1764 : public homosoundwork1764 {
 public:
-    Elb1764(CodecParameters parameters, EncoderTuning tuning);
+    Elb1764(CodecParameters parameters, EncoderTuning tuning, CodecOptions options = {});
     ~Elb1764() override;
 
     void encodeFrame(Complex* left, Complex* right, da_BinWriter& out) override;
@@ -38,11 +32,6 @@ public:
     // A seek sets it to what straight decoding up to the target frame leaves.
     NoiseGeneratorState noiseGenerator() const;
     void setNoiseGenerator(const NoiseGeneratorState& generator);
-
-    // Fast by default. A hook for tests and benchmarks: the converter never
-    // changes it, and it may be switched between frames.
-    void setCodecPath(CodecPath path) { path_ = path; }
-    CodecPath codecPath() const { return path_; }
 
     // ---- frame encoder steps (codec/frame_encoder.cpp) ----
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
@@ -127,7 +116,6 @@ protected:
     // DECODER-SCRATCH-END
 
     // ---- fast path: tables and working arrays, built with the codec ----
-    CodecPath path_ = CodecPath::fast;
     std::unique_ptr<FastPathData> fast;
 };
 

@@ -3,7 +3,7 @@
 // changes is where the work happens:
 // - the phase search scores several trial angles side by side in vector
 //   lanes, each lane running through the bins in their order
-//   (codec_kernels.h), on trial rotations computed once per codec;
+//   (simd/kernels.h), on trial rotations computed once per codec;
 // - band edges, per-code amplitudes, the masking decay factors and the
 //   amplitude of each toLevel floor come from tables made with the codec by
 //   the reference expressions (fast_path_data.h);
@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "bits/bin_writer.h"
-#include "codec/codec_kernels.h"
+#include "simd/kernels.h"
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
 #include "base/finite_check.h"
@@ -125,7 +125,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
     if (f.trialRaRe.empty() || n > blockLength) return encodeBandPhase(a, b, n, prevAngle, prevEnergy);
 
     constexpr double u = 1.0 / 16777216.0;  // 2^-24
-    const CodecKernels& kernels = activeCodecKernels();
+    const CodecKernels& vector = kernels.codec;
 
     // 1. The bins in the exact kernel's layout and in separate parts; their
     //    magnitudes and error bounds; the band energy, in bin order.
@@ -136,7 +136,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         lanes[4 * k + 2] = f.bandBre[at(k)] = b[k].re;
         lanes[4 * k + 3] = f.bandBim[at(k)] = b[k].im;
     }
-    const bool inRange = kernels.prepareBand(f.bandAre.data(), f.bandAim.data(), f.bandBre.data(), f.bandBim.data(), n,
+    const bool inRange = vector.prepareBand(f.bandAre.data(), f.bandAim.data(), f.bandBre.data(), f.bandBim.data(), n,
                                              373.0 * u, 2.0 * std::sqrt(10.0 * u) + 2.1 * u, f.magnitudeA.data(),
                                              f.magnitudeB.data(), f.farFrom.data(), f.farBound.data(),
                                              f.nearBound.data());
@@ -153,7 +153,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         // 2a. Float scores and their bounds; the largest lower end.
         float* approx = f.approxScores.data();
         float* bound = f.approxBounds.data();
-        kernels.approximatePhaseTrials(a, b, n, f.farFrom.data(), f.farBound.data(), f.nearBound.data(),
+        vector.approximatePhaseTrials(a, b, n, f.farFrom.data(), f.farBound.data(), f.nearBound.data(),
                                        f.trialRaReF.data(), f.trialRaImF.data(), f.trialRbReF.data(),
                                        f.trialRbImF.data(), steps, approx, bound);
         const double c = 1.02 * n * u;
@@ -189,7 +189,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         if (finite && count <= steps / 2) {
             for (int i = count; i < (count + 7) / 8 * 8; ++i)
                 f.candidateRaRe[at(i)] = f.candidateRaIm[at(i)] = f.candidateRbRe[at(i)] = f.candidateRbIm[at(i)] = 0.0;
-            kernels.scorePhaseTrials(lanes, n, f.candidateRaRe.data(), f.candidateRaIm.data(), f.candidateRbRe.data(),
+            vector.scorePhaseTrials(lanes, n, f.candidateRaRe.data(), f.candidateRaIm.data(), f.candidateRbRe.data(),
                                      f.candidateRbIm.data(), count, scores);
             for (int i = 0; i < count; ++i) {
                 if (bestScore < scores[i]) {
@@ -203,7 +203,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
     }
     if (!searched) {
         // 2. Every trial angle's score, then the first best in ascending order.
-        kernels.scorePhaseTrials(lanes, n, f.trialRaRe.data(), f.trialRaIm.data(), f.trialRbRe.data(),
+        vector.scorePhaseTrials(lanes, n, f.trialRaRe.data(), f.trialRaIm.data(), f.trialRbRe.data(),
                                  f.trialRbIm.data(), steps, scores);
         for (int j = 0; j < steps; ++j) {
             if (bestScore < scores[j]) {
@@ -312,7 +312,7 @@ void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
         return;
     }
     const float floorLevel = static_cast<float>(-parameters.levelRange);
-    const CodecKernels& kernels = activeCodecKernels();
+    const CodecKernels& vector = kernels.codec;
 
     // 1. Masking curve: the magnitudes (scale 1), then both spreads in one
     //    loop, then the power sum of each bin and its two spreads.
@@ -331,10 +331,10 @@ void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
         const float spreadDown = static_cast<float>(factor[j + 1] * backward[j + 1]);
         backward[j] = static_cast<float>(hypotenuseOf(s[j], spreadDown));
     }
-    kernels.combineMasking(s, forward, backward, binCount);
+    vector.combineMasking(s, forward, backward, binCount);
 
     // 2. Ratings.
-    kernels.rateBins(x, s, toneRatings, binCount);
+    vector.rateBins(x, s, toneRatings, binCount);
 
     // 3. Threshold: the same selection as the reference.
     const float threshold = nthLargest(toneRatings, binCount, toneTotal - 1, selectionScratch);

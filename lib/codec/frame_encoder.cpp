@@ -141,7 +141,7 @@ int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, 
         for (int k = 0; k < n; ++k) {
             const Complex& u = a[k];
             const Complex& v = b[k];
-            Complex z = *zeroComplex;
+            Complex z = zeroComplex;
             z.re = static_cast<float>(static_cast<double>(u.re) * ra.re - static_cast<double>(u.im) * ra.im + z.re);
             z.im = static_cast<float>(static_cast<double>(u.re) * ra.im + static_cast<double>(u.im) * ra.re + z.im);
             z.re = static_cast<float>(static_cast<double>(v.re) * rb.re - static_cast<double>(v.im) * rb.im + z.re);

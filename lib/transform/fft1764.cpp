@@ -12,6 +12,7 @@
 #include "transform/transform_tables.h"
 
 void dft3(const Complex* src, Complex* dst, int srcStride, int dstStride) {
+    const Complex* roots3 = transformTables().roots3;
     const double c = roots3[1].re;
     const double s = roots3[1].im;
     const Complex x0 = src[0];
@@ -58,7 +59,7 @@ void dft7(const Complex* src, Complex* dst, int srcStride, int dstStride) {
         WideComplex even = {x0.re, x0.im};
         WideComplex odd = {0.0, 0.0};
         for (int k = 1; k <= 3; ++k) {
-            const Complex w = roots7[(j * k) % 7];
+            const Complex w = transformTables().roots7[(j * k) % 7];
             even.re = even.re + w.re * sum[k].re;
             even.im = even.im + w.re * sum[k].im;
             odd.re = odd.re - w.im * diff[k].im;
@@ -97,19 +98,19 @@ void composite(const Complex* src, Complex* dst, int srcStride, int dstStride, c
 }  // namespace
 
 void dft9(const Complex* src, Complex* dst, int srcStride, int dstStride) {
-    composite<3, 3, dft3, dft3>(src, dst, srcStride, dstStride, roots9);
+    composite<3, 3, dft3, dft3>(src, dst, srcStride, dstStride, transformTables().roots9);
 }
 
 void dft49(const Complex* src, Complex* dst, int srcStride, int dstStride) {
-    composite<7, 7, dft7, dft7>(src, dst, srcStride, dstStride, roots49);
+    composite<7, 7, dft7, dft7>(src, dst, srcStride, dstStride, transformTables().roots49);
 }
 
 void dft441(const Complex* src, Complex* dst, int srcStride, int dstStride) {
-    composite<9, 49, dft9, dft49>(src, dst, srcStride, dstStride, roots441);
+    composite<9, 49, dft9, dft49>(src, dst, srcStride, dstStride, transformTables().roots441);
 }
 
 void fft1764(const Complex* src, Complex* dst, int srcStride, int dstStride) {
-    composite<4, 441, dft4, dft441>(src, dst, srcStride, dstStride, roots1764);
+    composite<4, 441, dft4, dft441>(src, dst, srcStride, dstStride, transformTables().roots1764);
 }
 
 // Reading the input in reversed index order (m -> -m mod 1764) turns the

@@ -42,40 +42,42 @@ void mergeSpectra(const Complex* first, const Complex* second, Complex* z, int n
 }
 
 void analyzeFrame(const Complex* frame, Complex* left, Complex* right) {
+    const TransformTables& tables = transformTables();
     Complex y[windowLength];
     Complex z[windowLength];
     for (int n = 0; n < windowLength; ++n) {
         // The windowed sample is stored in y[n] before it is turned.
-        const double w = sineWindow[n];
+        const double w = tables.sineWindow[n];
         const Complex windowed = toFloat({frame[n].re * w, frame[n].im * w});
-        y[n] = complexProduct(windowed, invRoots3528[n]);
+        y[n] = complexProduct(windowed, tables.invRoots3528[n]);
     }
     inverseFft1764(y, z, 1, 1);
-    for (int k = 0; k < windowLength; ++k) z[k] = complexProduct(z[k], invRoots7056[2 * k + 1]);
+    for (int k = 0; k < windowLength; ++k) z[k] = complexProduct(z[k], tables.invRoots7056[2 * k + 1]);
     splitSpectra(z, left, right, windowLength);
     for (int k = 0; k < blockLength; ++k) {
-        const Complex r = roots7056[quarterTurnIndex(k)];
+        const Complex r = tables.roots7056[quarterTurnIndex(k)];
         left[k] = complexProduct(left[k], r);
         right[k] = complexProduct(right[k], r);
     }
 }
 
 void synthesizeFrame(const Complex* left, const Complex* right, Complex* out) {
+    const TransformTables& tables = transformTables();
     Complex z[windowLength];
     Complex y[windowLength];
     // Rotating and merging bin by bin needs no spectrum-sized scratch.
     for (int k = 0; k < blockLength; ++k) {
-        const Complex r = invRoots7056[quarterTurnIndex(k)];
+        const Complex r = tables.invRoots7056[quarterTurnIndex(k)];
         const Complex a = complexProduct(left[k], r);
         const Complex b = complexProduct(right[k], r);
         mergePair(a, b, z[k], z[windowLength - 1 - k]);
     }
-    for (int n = 0; n < windowLength; ++n) z[n] = complexProduct(z[n], roots7056[2 * n + 1]);
+    for (int n = 0; n < windowLength; ++n) z[n] = complexProduct(z[n], tables.roots7056[2 * n + 1]);
     fft1764(z, y, 1, 1);
     for (int n = 0; n < windowLength; ++n) {
         // t is not stored: the turned value meets the window in double.
-        const WideComplex t = wideProduct(y[n], roots3528[n]);
-        const double w = sineWindow[n];
+        const WideComplex t = wideProduct(y[n], tables.roots3528[n]);
+        const double w = tables.sineWindow[n];
         out[n] = toFloat({t.re * w, t.im * w});
     }
 }

@@ -1,26 +1,7 @@
 #include "transform/transform_tables.h"
 
 #include <cmath>
-
-#include "transform/fast_transform_plan.h"
-
-// pi as the float nearest to it (bit pattern 0x40490FDB); 2*pi is its exact
-// double (0x40C90FDB), fixed by constant initialisation before main runs.
-const float singlePi = 3.14159274f;
-float twoPi = 2.0f * singlePi;
-
-Complex* zeroComplex = nullptr;
-Complex* roots3 = nullptr;
-Complex* roots7 = nullptr;
-Complex* roots9 = nullptr;
-Complex* roots49 = nullptr;
-Complex* roots441 = nullptr;
-Complex* roots1764 = nullptr;
-Complex* roots3528 = nullptr;
-Complex* roots7056 = nullptr;
-Complex* invRoots3528 = nullptr;
-Complex* invRoots7056 = nullptr;
-float* sineWindow = nullptr;
+#include <memory>
 
 // The angle is formed in double from the float 2*pi (multiply, then divide),
 // so every table entry depends only on k, n and that float. n = 0 has no
@@ -55,46 +36,89 @@ float* makeSineWindow(int n) {
     return window;
 }
 
-// Building twice keeps the tables already there; they never change.
-void initTransformTables() {
-    if (zeroComplex != nullptr) return;
-    zeroComplex = new Complex{0.0f, 0.0f};
-    roots3 = makeRootTable(-1, 1.0f, 3);
-    roots7 = makeRootTable(-1, 1.0f, 7);
-    roots9 = makeRootTable(-1, 1.0f, 9);
-    roots49 = makeRootTable(-1, 1.0f, 49);
-    roots441 = makeRootTable(-1, 1.0f, 441);
-    roots1764 = makeRootTable(-1, 1.0f, 1764);
-    roots3528 = makeRootTable(-1, 1.0f, 3528);
-    roots7056 = makeRootTable(-1, 1.0f, 7056);
-    invRoots3528 = makeRootTable(+1, 1.0f, 3528);
-    invRoots7056 = makeRootTable(+1, 1.0f, 7056);
-    sineWindow = makeSineWindow(1764);
-    // The fast transforms' plan is derived from these tables; building it
-    // here keeps its allocations out of the first frame a codec transforms.
-    fastTransformPlan();
+namespace {
+
+template <int n>
+void fillRoots(int sign, Complex (&table)[n]) {
+    for (int k = 0; k < n; ++k) rootOfUnity(sign < 0 ? -k : k, n, 1.0f, table[k]);
 }
 
-namespace {
-template <typename T>
-void freeArray(T*& table) {
-    delete[] table;
-    table = nullptr;
+int quarterTurnIndex(int k) { return (1764 * (k % 4) + 882) % 7056; }
+
+// The fast plan copies the very floats of the tables into the order the
+// kernels read them, so the fast path multiplies by what the literal path does.
+void buildPlan(const TransformTables& t, FastTransformPlan& plan) {
+    for (int p = 1; p <= 3; ++p) {
+        for (int q = 0; q < FastTransformPlan::radix4Columns; ++q) {
+            const Complex w = q < 441 ? t.roots1764[(p * q) % 1764] : Complex{1.0f, 0.0f};
+            plan.radix4Re[p - 1][q] = w.re;
+            plan.radix4Im[p - 1][q] = w.im;
+        }
+    }
+    for (int q = 0; q < 49; ++q) {
+        for (int p = 0; p < 9; ++p) {
+            plan.stage441Re[q][p] = t.roots441[(p * q) % 441].re;
+            plan.stage441Im[q][p] = t.roots441[(p * q) % 441].im;
+        }
+    }
+    for (int q = 0; q < 7; ++q) {
+        for (int p = 0; p < 7; ++p) {
+            plan.stage49Re[q][p] = t.roots49[(p * q) % 49].re;
+            plan.stage49Im[q][p] = t.roots49[(p * q) % 49].im;
+        }
+    }
+    for (int q = 0; q < 3; ++q) {
+        for (int p = 0; p < 3; ++p) {
+            plan.stage9Re[q][p] = t.roots9[(p * q) % 9].re;
+            plan.stage9Im[q][p] = t.roots9[(p * q) % 9].im;
+        }
+    }
+    plan.dft3Cos = t.roots3[1].re;
+    plan.dft3Sin = t.roots3[1].im;
+    for (int k = 0; k < 7; ++k) {
+        plan.dft7Re[k] = t.roots7[k].re;
+        plan.dft7Im[k] = t.roots7[k].im;
+    }
+    for (int n = 0; n < 1764; ++n) {
+        plan.window[n] = t.sineWindow[n];
+        plan.analysisPreRe[n] = t.invRoots3528[n].re;
+        plan.analysisPreIm[n] = t.invRoots3528[n].im;
+        plan.analysisPostRe[n] = t.invRoots7056[2 * n + 1].re;
+        plan.analysisPostIm[n] = t.invRoots7056[2 * n + 1].im;
+        plan.synthesisPreRe[n] = t.roots7056[2 * n + 1].re;
+        plan.synthesisPreIm[n] = t.roots7056[2 * n + 1].im;
+        plan.synthesisPostRe[n] = t.roots3528[n].re;
+        plan.synthesisPostIm[n] = t.roots3528[n].im;
+    }
+    for (int k = 0; k < 8; ++k) {
+        plan.analysisTurnRe[k] = t.roots7056[quarterTurnIndex(k)].re;
+        plan.analysisTurnIm[k] = t.roots7056[quarterTurnIndex(k)].im;
+        plan.synthesisTurnRe[k] = t.invRoots7056[quarterTurnIndex(k)].re;
+        plan.synthesisTurnIm[k] = t.invRoots7056[quarterTurnIndex(k)].im;
+    }
 }
+
 }  // namespace
 
-void releaseTransformTables() {
-    delete zeroComplex;
-    zeroComplex = nullptr;
-    freeArray(roots3);
-    freeArray(roots7);
-    freeArray(roots9);
-    freeArray(roots49);
-    freeArray(roots441);
-    freeArray(roots1764);
-    freeArray(roots3528);
-    freeArray(roots7056);
-    freeArray(invRoots3528);
-    freeArray(invRoots7056);
-    freeArray(sineWindow);
+TransformTables::TransformTables() {
+    fillRoots(-1, roots3);
+    fillRoots(-1, roots7);
+    fillRoots(-1, roots9);
+    fillRoots(-1, roots49);
+    fillRoots(-1, roots441);
+    fillRoots(-1, roots1764);
+    fillRoots(-1, roots3528);
+    fillRoots(-1, roots7056);
+    fillRoots(+1, invRoots3528);
+    fillRoots(+1, invRoots7056);
+    const std::unique_ptr<float[]> window(makeSineWindow(1764));
+    for (int k = 0; k < 1764; ++k) sineWindow[k] = window[k];
+    buildPlan(*this, fast);
+}
+
+const TransformTables& transformTables() {
+    // Held by a pointer rather than as a static object of about 250 kB, and
+    // built by C++'s thread-safe initialisation of a local static.
+    static const std::unique_ptr<const TransformTables> tables(new TransformTables());
+    return *tables;
 }

@@ -1,25 +1,40 @@
+// TransformTables: the roots of unity and the sine window of the 1764-point
+// transforms, and the fast transforms' plan made from them; one constant
+// object, built on first use.
 #pragma once
 
 #include "base/complex.h"
+#include "simd/transform_plan.h"
 
-// pi and 2*pi enter every angle as 32-bit floats.
-extern const float singlePi;  // 3.14159274f
-extern float twoPi;           // 2 * singlePi, set during static initialisation
+// pi and 2*pi enter every angle as 32-bit floats: pi as the float nearest to
+// it (bit pattern 0x40490FDB), 2*pi its exact double (0x40C90FDB).
+constexpr float singlePi = 3.14159274f;
+constexpr float twoPi = 2.0f * singlePi;
+// The complex zero that sums start from.
+constexpr Complex zeroComplex = {0.0f, 0.0f};
 
-// Shared read-only tables, built once by initTransformTables() and freed by
-// releaseTransformTables(). rootsN[k] = e^(-2 pi i k / N), invRootsN[k] = e^(+2 pi i k / N).
-extern Complex* zeroComplex;
-extern Complex* roots3;
-extern Complex* roots7;
-extern Complex* roots9;
-extern Complex* roots49;
-extern Complex* roots441;
-extern Complex* roots1764;
-extern Complex* roots3528;
-extern Complex* roots7056;
-extern Complex* invRoots3528;
-extern Complex* invRoots7056;
-extern float* sineWindow;  // 1764 entries: sin((2k+1) pi / 3528)
+// rootsN[k] = e^(-2 pi i k / N), invRootsN[k] = e^(+2 pi i k / N).
+struct TransformTables {
+    TransformTables();
+
+    Complex roots3[3];
+    Complex roots7[7];
+    Complex roots9[9];
+    Complex roots49[49];
+    Complex roots441[441];
+    Complex roots1764[1764];
+    Complex roots3528[3528];
+    Complex roots7056[7056];
+    Complex invRoots3528[3528];
+    Complex invRoots7056[7056];
+    float sineWindow[1764];  // sin((2k+1) pi / 3528)
+    // The same values in the order the fast kernels read them.
+    FastTransformPlan fast;
+};
+
+// The one table object of the process: built by the first call (from any
+// thread; later calls wait for it), never changed, freed at exit.
+const TransformTables& transformTables();
 
 // out = scale * e^(2 pi i k / n); negative k turns the other way. The angle
 // k * twoPi / n is formed in double, cos/sin in double, results stored as
@@ -31,9 +46,3 @@ Complex* makeRootTable(int sign, float scale, int n);
 // New array (caller owns, delete[]) whose entry k is sin((2k+1) pi / (2n)),
 // pi being singlePi; nullptr for n <= 0.
 float* makeSineWindow(int n);
-
-// Builds every table above; a second call while they exist does nothing.
-void initTransformTables();
-// Frees every table and resets the pointers to nullptr; harmless when called
-// again or before initTransformTables.
-void releaseTransformTables();

@@ -4,7 +4,6 @@
 #include "driver/file_names.h"
 #include "driver/job_output.h"
 #include "driver/working_parameters.h"
-#include "transform/transform_tables.h"
 
 // q58 NAME.wav ... NAME.q58 ...: encodes each .wav into NAME.q58 and decodes
 // each .q58 into NAME.q58.wav, in the order given. Any other name is passed
@@ -17,7 +16,6 @@ int main(int argc, char** argv)
         return 0;
 
     installSignalHandling();
-    initTransformTables();
     bool anyFailed = false;
     for (int a = 1; a < argc; ++a) {
         const std::string name = argv[a];
@@ -26,6 +24,5 @@ int main(int argc, char** argv)
         if (endsWith(name, ".q58"))
             anyFailed |= runGuarded(decodeFile, name, name + ".wav") != JobOutcome::converted;
     }
-    releaseTransformTables();
     return anyFailed ? 1 : 0;
 }

@@ -16,7 +16,7 @@ using namespace encoder_test;
 
 namespace {
 
-class EncoderFrame : public WithTables {};
+class EncoderFrame : public ::testing::Test {};
 
 std::vector<Complex> zeros() { return std::vector<Complex>(blockLength, Complex{0.0f, 0.0f}); }
 

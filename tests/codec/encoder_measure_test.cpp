@@ -15,7 +15,7 @@ using namespace encoder_test;
 
 namespace {
 
-class EncoderMeasure : public WithTables {};
+class EncoderMeasure : public ::testing::Test {};
 
 std::vector<Complex> randomBand(int n, float spread, unsigned seed) {
     std::mt19937 rng(seed);

@@ -18,7 +18,7 @@ namespace {
 constexpr int fineGrid = 192;  // 2 x phaseSearchSteps with the default tuning
 constexpr int bandLength = 38;
 
-class EncoderPhase : public WithTables {};
+class EncoderPhase : public ::testing::Test {};
 
 // One band whose channels differ by 2 x step fine steps, run through
 // encodeBandPhase with the given history; returns the code.

@@ -16,12 +16,6 @@
 
 namespace encoder_test {
 
-// Builds the shared tables once; initTransformTables ignores repeated calls.
-// Tables are never released here, other suites in the program may use them.
-class WithTables : public ::testing::Test {
-protected:
-    void SetUp() override { initTransformTables(); }
-};
 
 // The six fields of one frame as a decoder would read them, plus the bit
 // position after each field.

@@ -178,7 +178,7 @@ double mean(const Signal& s, int channel, int first, int last)
     return sum / ((last - first) * blockLength);
 }
 
-class ExtremeSignals : public WithTables {};
+class ExtremeSignals : public ::testing::Test {};
 
 }  // namespace
 

@@ -192,7 +192,7 @@ std::vector<CodecSimdLevel> availableLevels() {
 }
 
 // Restores the best kernel variant after a test that picks others.
-class FastPath : public WithTables {
+class FastPath : public ::testing::Test {
 protected:
     void TearDown() override { selectCodecSimdLevel(bestCodecSimdLevel()); }
 };

@@ -35,7 +35,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 #endif
 
 namespace {
-class PerFrameAllocation : public encoder_test::WithTables {};
+class PerFrameAllocation : public ::testing::Test {};
 }  // namespace
 
 TEST_F(PerFrameAllocation, EncodingFramesDoesNotAllocate) {

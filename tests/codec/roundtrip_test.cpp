@@ -23,7 +23,7 @@ namespace {
 constexpr double sampleRate = 44100.0;
 constexpr double pi = 3.14159265358979323846;
 
-class RoundTrip : public WithTables {};
+class RoundTrip : public ::testing::Test {};
 
 // Interleaved stereo samples, a whole number of blocks.
 using Signal = std::vector<int16_t>;

@@ -19,7 +19,7 @@ using namespace encoder_test;
 
 namespace {
 
-class ToneSelection : public WithTables {};
+class ToneSelection : public ::testing::Test {};
 
 // The n-th largest by sorting.
 float sortedReference(std::vector<float> values, int n) {

@@ -116,10 +116,9 @@ std::vector<Case> inputCases(int n, unsigned seed) {
 }
 
 // Runs the body once per instruction-set variant, restoring the default.
-class FastTransform : public WithTables, public ::testing::WithParamInterface<SimdLevel> {
+class FastTransform : public ::testing::Test, public ::testing::WithParamInterface<SimdLevel> {
 protected:
     void SetUp() override {
-        WithTables::SetUp();
         if (!simdLevelAvailable(GetParam())) GTEST_SKIP() << simdLevelName(GetParam()) << " not available here";
         ASSERT_TRUE(selectSimdLevel(GetParam()));
     }
@@ -350,7 +349,7 @@ PipelineRun runPipeline(TransformPath path, const std::vector<int16_t>& input) {
 
 }  // namespace
 
-using FastFrameBuffers = WithTables;
+using FastFrameBuffers = ::testing::Test;
 
 TEST_F(FastFrameBuffers, FastIsTheDefaultPath) { EXPECT_EQ(homosoundwork1764::transformPath(), TransformPath::fast); }
 

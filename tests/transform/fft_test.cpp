@@ -60,7 +60,7 @@ const Sized allTransforms[] = {
 
 }  // namespace
 
-using Dft = WithTables;
+using Dft = ::testing::Test;
 
 TEST_F(Dft, EveryTransformMatchesTheDirectSum) {
     std::mt19937 rng(11);
@@ -177,7 +177,7 @@ TEST_F(Dft, InverseMatchesTheDirectSumAndUndoesTheForward) {
     EXPECT_LT(worst / 30000.0, 1e-5);
 }
 
-using Tables = WithTables;
+using Tables = ::testing::Test;
 
 TEST_F(Tables, PiEntersAsTheNearestFloat) {
     EXPECT_EQ(floatBits(singlePi), 0x40490FDBu);

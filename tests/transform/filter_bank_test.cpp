@@ -36,7 +36,7 @@ std::vector<Complex> randomSamples(std::mt19937& rng, float amplitude) {
 
 }  // namespace
 
-using FilterBank = WithTables;
+using FilterBank = ::testing::Test;
 
 TEST_F(FilterBank, SilenceStaysSilent) {
     const std::vector<Complex> zeros(windowLength, Complex{0.0f, 0.0f});

@@ -62,7 +62,7 @@ bool sameWindow(const Complex* a, const std::vector<Complex>& b) {
 
 }  // namespace
 
-using FrameBuffers = WithTables;
+using FrameBuffers = ::testing::Test;
 
 TEST_F(FrameBuffers, StartEmptyWaitingForInput) {
     PassThroughCodec codec;

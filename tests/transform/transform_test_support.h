@@ -10,11 +10,6 @@
 #include "base/complex.h"
 #include "transform/transform_tables.h"
 
-// Every transform test runs with the tables present.
-class WithTables : public ::testing::Test {
-protected:
-    void SetUp() override { initTransformTables(); }
-};
 
 inline std::vector<Complex> randomComplex(std::mt19937& rng, int n, float amplitude) {
     std::uniform_real_distribution<float> value(-amplitude, amplitude);

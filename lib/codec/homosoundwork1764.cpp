@@ -1,4 +1,4 @@
-#include "transform/homosoundwork1764.h"
+#include "codec/homosoundwork1764.h"
 
 #include <cmath>
 #include <cstring>
@@ -8,8 +8,6 @@
 #include "transform/filter_bank.h"
 
 namespace {
-
-TransformPath selectedPath = TransformPath::fast;
 
 // Truncates toward zero and limits to the 16-bit range. The limits are
 // applied to the float first, since converting an out-of-range float to an
@@ -22,13 +20,15 @@ int16_t toSample(float value) {
     return static_cast<int16_t>(static_cast<int>(limited));
 }
 
+const SimdKernels& kernelsFor(InstructionSet set) {
+    const SimdKernels* kernels = simdKernels(set);
+    return kernels != nullptr ? *kernels : *simdKernels(InstructionSet::portable);
+}
+
 }  // namespace
 
-void homosoundwork1764::setTransformPath(TransformPath path) { selectedPath = path; }
-
-TransformPath homosoundwork1764::transformPath() { return selectedPath; }
-
-homosoundwork1764::homosoundwork1764() : needInput(true), outputReady(false) {
+homosoundwork1764::homosoundwork1764(CodecOptions options)
+    : path(options.path), kernels(kernelsFor(options.instructionSet)), needInput(true), outputReady(false) {
     for (int n = 0; n < windowLength; ++n) {
         inputWindow[n] = {0.0f, 0.0f};
         overlapBuffer[n] = {0.0f, 0.0f};
@@ -51,8 +51,8 @@ bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
     needInput = true;
     Complex left[blockLength];
     Complex right[blockLength];
-    if (selectedPath == TransformPath::fast) {
-        fastAnalyzeFrame(inputWindow, left, right);
+    if (path == CodecPath::fast) {
+        fastAnalyzeFrame(kernels.transform, inputWindow, left, right);
     } else {
         analyzeFrame(inputWindow, left, right);
     }
@@ -70,8 +70,8 @@ bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
     Complex left[blockLength] = {};
     Complex right[blockLength] = {};
     decodeFrame(reader, left, right);
-    if (selectedPath == TransformPath::fast) {
-        fastSynthesizeFrameAdd(left, right, overlapBuffer);  // the same sums, without the frame in between
+    if (path == CodecPath::fast) {
+        fastSynthesizeFrameAdd(kernels.transform, left, right, overlapBuffer);  // the same sums, without the frame in between
     } else {
         Complex windowed[windowLength];
         synthesizeFrame(left, right, windowed);

@@ -9,10 +9,9 @@
 // of the shared tables (same function, same arguments), so the fast path
 // multiplies by exactly what the reference path multiplies by.
 //
-// Built once, on first use, independently of initTransformTables.
+// A plain record; lib/transform builds the one plan of the process together
+// with its tables.
 struct FastTransformPlan {
-    FastTransformPlan();
-
     // 1764 = 4 x 441, first level: factor W1764^(p q) for row p = 1..3 and
     // column q = 0..440; columns 441..447 pad the last group of 4 or 8 and are 1.
     static constexpr int radix4Columns = 448;
@@ -51,6 +50,3 @@ struct FastTransformPlan {
     alignas(64) float synthesisTurnRe[8];     // invRoots7056[(1764 k + 882) mod 7056]
     alignas(64) float synthesisTurnIm[8];
 };
-
-// The one plan of the process, built on the first call.
-const FastTransformPlan& fastTransformPlan();

@@ -2,20 +2,11 @@
 // 1764-point transforms are written from, once for every instruction set.
 #pragma once
 
-// The fast 1764-point transforms and filter bank, written once over
-// "lanes" types so that the portable and the SIMD variants come from the
-// same source. A lanes type M holds M::width = 4 values as doubles; memory
-// holds floats:
-//   M::V                          the vector type (doubles), with +, -, * and unary -
-//   M::load/store(p)              4 floats, widened on load, rounded to float on store
-//   M::loadu/storeu(p)            the same (every variant accepts any alignment)
-//   M::set1(x), M::zero()         broadcast
-//   M::reverse(v)                 lanes in reverse order
-//   M::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
-//   M::storeComplex(dst, re, im)  the reverse, rounded to float
-//   M::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
-// and, found by argument-dependent lookup, narrow(v): each lane rounded to
-// float and widened again (a value stored as a float, kept in a register).
+// The fast 1764-point transforms and filter bank, written once over the
+// width-4 double lanes of lanes.h (M below), so that the portable and the
+// SIMD variants come from the same source; memory holds floats, widened on
+// load and rounded on store; narrow(v) is a value stored as a float and
+// kept in a register.
 //
 // Bit-exactness. The decomposition is the one of fft1764.cpp: 1764 = 4 x 441,
 // 441 = 9 x 49, 9 = 3 x 3, 49 = 7 x 7, each level a decimation-in-time
@@ -38,7 +29,7 @@
 
 #include "base/complex.h"
 #include "base/complex_ops.h"
-#include "transform/fast_transform_plan.h"
+#include "simd/transform_plan.h"
 
 namespace fastcore {
 
@@ -142,7 +133,7 @@ inline void radix4Group(const float* inRe, const float* inIm, int q, CV<typename
                           const FastTransformPlan& plan) {
     using V = typename M::V;
     CV<V> x[4];
-    for (int m = 0; m < 4; ++m) x[m] = {M::loadu(inRe + q + subLength * m), M::loadu(inIm + q + subLength * m)};
+    for (int m = 0; m < 4; ++m) x[m] = {M::load(inRe + q + subLength * m), M::load(inIm + q + subLength * m)};
     dft4(x, y);
     y[0] = rotateByOne(y[0], M::zero());
     for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4Re[p - 1] + q), M::load(plan.radix4Im[p - 1] + q));
@@ -289,8 +280,7 @@ struct StoreNatural {
 };
 
 template <class L, class Engine>
-void fft(const Complex* src, Complex* dst) {
-    const FastTransformPlan& plan = fastTransformPlan();
+void fft(const FastTransformPlan& plan, const Complex* src, Complex* dst) {
     WorkArea<Engine> area;
     float* re = area.re();
     float* im = area.im();
@@ -313,8 +303,8 @@ void fft(const Complex* src, Complex* dst) {
 template <class M>
 inline void storeReversedScaled(float* re, float* im, int n, typename M::V xr, typename M::V xi) {
     const typename M::V scale = M::set1(1.0f / 1764.0f);
-    M::storeu(re + fftLength - n - (M::width - 1), M::reverse(xr * scale));
-    M::storeu(im + fftLength - n - (M::width - 1), M::reverse(xi * scale));
+    M::store(re + fftLength - n - (M::width - 1), M::reverse(xr * scale));
+    M::store(im + fftLength - n - (M::width - 1), M::reverse(xi * scale));
 }
 
 template <class Engine>
@@ -325,8 +315,7 @@ inline void finishReversed(WorkArea<Engine>& area) {
 }
 
 template <class L, class Engine>
-void inverseFft(const Complex* src, Complex* dst) {
-    const FastTransformPlan& plan = fastTransformPlan();
+void inverseFft(const FastTransformPlan& plan, const Complex* src, Complex* dst) {
     WorkArea<Engine> area;
     float* re = area.re();
     float* im = area.im();
@@ -364,8 +353,7 @@ struct StoreAnalysisSpectrum {
 };
 
 template <class L, class Engine>
-void analyze(const Complex* frame, Complex* left, Complex* right) {
-    const FastTransformPlan& plan = fastTransformPlan();
+void analyze(const FastTransformPlan& plan, const Complex* frame, Complex* left, Complex* right) {
     WorkArea<Engine> area;
     float* re = area.re();
     float* im = area.im();
@@ -397,7 +385,7 @@ void analyze(const Complex* frame, Complex* left, Complex* right) {
         const V half = M::set1(0.5f);
         const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
         const CV<V> p = {M::load(zRe + k), M::load(zIm + k)};
-        const CV<V> q = {M::reverse(M::loadu(zRe + mirror)), M::reverse(M::loadu(zIm + mirror))};
+        const CV<V> q = {M::reverse(M::load(zRe + mirror)), M::reverse(M::load(zIm + mirror))};
         const CV<V> first = {narrow(half * (p.im + q.im)), narrow(half * (q.re - p.re))};
         const CV<V> second = {narrow(half * (-p.re - q.re)), narrow(half * (q.im - p.im))};
         const CV<V> l = rotate(first, M::load(plan.analysisTurnRe), M::load(plan.analysisTurnIm));
@@ -446,8 +434,7 @@ struct AddWindowed {
 };
 
 template <class L, class Engine, class Emit>
-void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
-    const FastTransformPlan& plan = fastTransformPlan();
+void synthesizeInto(const FastTransformPlan& plan, const Complex* left, const Complex* right, Emit& emit) {
     WorkArea<Engine> area;
     float* re = area.re();
     float* im = area.im();
@@ -465,12 +452,12 @@ void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
         const CV<V> q = {narrow(a.im - b.re), narrow(a.re + b.im)};
         const CV<V> zp = rotate(p, M::load(plan.synthesisPreRe + k), M::load(plan.synthesisPreIm + k));
         const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
-        const CV<V> zq = rotate(CV<V>{M::reverse(q.re), M::reverse(q.im)}, M::loadu(plan.synthesisPreRe + mirror),
-                                M::loadu(plan.synthesisPreIm + mirror));
+        const CV<V> zq = rotate(CV<V>{M::reverse(q.re), M::reverse(q.im)}, M::load(plan.synthesisPreRe + mirror),
+                                M::load(plan.synthesisPreIm + mirror));
         M::store(re + k, zp.re);
         M::store(im + k, zp.im);
-        M::storeu(re + mirror, zq.re);
-        M::storeu(im + mirror, zq.im);
+        M::store(re + mirror, zq.re);
+        M::store(im + mirror, zq.im);
     });
     for (int k = 880; k < 882; ++k) {
         const Complex a = productOf<L>(left[k], plan.synthesisTurnRe[k % 4], plan.synthesisTurnIm[k % 4]);
@@ -490,15 +477,16 @@ void synthesizeInto(const Complex* left, const Complex* right, Emit& emit) {
 }
 
 template <class L, class Engine>
-void synthesize(const Complex* left, const Complex* right, Complex* out) {
-    StoreWindowed emit{out, fastTransformPlan()};
-    synthesizeInto<L, Engine>(left, right, emit);
+void synthesize(const FastTransformPlan& plan, const Complex* left, const Complex* right, Complex* out) {
+    StoreWindowed emit{out, plan};
+    synthesizeInto<L, Engine>(plan, left, right, emit);
 }
 
 template <class L, class Engine>
-void synthesizeAdd(const Complex* left, const Complex* right, Complex* accumulator) {
-    AddWindowed emit{accumulator, fastTransformPlan()};
-    synthesizeInto<L, Engine>(left, right, emit);
+void synthesizeAdd(const FastTransformPlan& plan, const Complex* left, const Complex* right,
+                   Complex* accumulator) {
+    AddWindowed emit{accumulator, plan};
+    synthesizeInto<L, Engine>(plan, left, right, emit);
 }
 
 }  // namespace fastcore

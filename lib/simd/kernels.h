@@ -1,11 +1,31 @@
-// CodecKernels: the table of vector kernels behind the codec's fast path, one
-// table per instruction set.
+// SimdKernels: the fast transform and codec kernels of one instruction set,
+// as a table of functions.
 #pragma once
 
-// Vector kernels of the codec's fast path, one set per instruction set.
-// Every variant gives exactly the bits of the scalar expressions it replaces
-// (the reference steps in frame_encoder.cpp and tone_selection.cpp); they
-// differ only in speed.
+#include "base/complex.h"
+#include "simd/instruction_set.h"
+
+struct FastTransformPlan;
+
+// The fast 1764-point transforms and the filter bank; each output float has
+// exactly the bits of the literal transform (lib/transform) for the same
+// input. plan holds the factors in the order the kernels read them.
+struct TransformKernels {
+    // fft1764 and inverseFft1764 with unit strides; src and dst may be the same array.
+    void (*fft)(const FastTransformPlan& plan, const Complex* src, Complex* dst);
+    void (*inverseFft)(const FastTransformPlan& plan, const Complex* src, Complex* dst);
+    // analyzeFrame and synthesizeFrame; the input may not overlap the outputs.
+    void (*analyze)(const FastTransformPlan& plan, const Complex* frame, Complex* left, Complex* right);
+    void (*synthesize)(const FastTransformPlan& plan, const Complex* left, const Complex* right, Complex* out);
+    // Synthesis added into an overlap-add accumulator of 1764 values, with the
+    // bits of synthesize followed by acc[n] = acc[n] + out[n] (re and im).
+    void (*synthesizeAdd)(const FastTransformPlan& plan, const Complex* left, const Complex* right,
+                          Complex* accumulator);
+};
+
+// Vector kernels of the codec's fast path. Every variant gives exactly the
+// bits of the scalar expressions it replaces (the literal steps in
+// lib/codec/frame_encoder.cpp and tone_selection.cpp).
 //
 // How the bits stay the same: the lanes never hold neighbouring terms of one
 // sum. A phase-search lane holds one trial angle and runs through the bins
@@ -15,16 +35,6 @@
 // sqrt, all correctly rounded, the same in a lane as in a scalar register)
 // or one rounding to float (a conversion, the same in both too). No fused
 // multiply-add is used.
-
-#include "base/complex.h"
-
-enum class CodecSimdLevel {
-    portable,  // plain C++
-    sse2,      // two doubles per register, the x86-64 baseline
-    avx2,      // four doubles, chosen at run time
-    avx512,    // eight doubles, chosen at run time
-};
-
 struct CodecKernels {
     // Scores of trial angles j = 0..count-1 of the phase search over one band
     // of n bins. band holds per bin a.re, a.im, b.re, b.im as doubles; the
@@ -48,8 +58,8 @@ struct CodecKernels {
     // 0..count-1, approx[j] = the score computed in float arithmetic, and
     // bound[j] = the float sum over the bins of farBound[k] where the
     // float magnitude of the trial's sum is at least farFrom[k], else
-    // nearBound[k] (see fast_frame_encoder.cpp for what these bound). The
-    // float roots raRe.. are padded with zeros to a multiple of 16.
+    // nearBound[k] (see lib/codec/fast_frame_encoder.cpp for what these
+    // bound). The float roots raRe.. are padded with zeros to a multiple of 16.
     void (*approximatePhaseTrials)(const Complex* a, const Complex* b, int n, const float* farFrom,
                                    const float* farBound, const float* nearBound, const float* raRe,
                                    const float* raIm, const float* rbRe, const float* rbIm, int count,
@@ -61,20 +71,14 @@ struct CodecKernels {
     void (*rateBins)(const float* x, const float* s, float* q, int n);
 };
 
-const char* codecSimdLevelName(CodecSimdLevel level);
-// Whether this build contains the variant and the processor can run it.
-bool codecSimdLevelAvailable(CodecSimdLevel level);
-// The fastest available variant.
-CodecSimdLevel bestCodecSimdLevel();
-// The variant the fast path uses now (the best one unless a test chose another).
-CodecSimdLevel activeCodecSimdLevel();
-// Makes the fast path use the given variant, process-wide; false and no
-// change when it is not available. A hook for tests and benchmarks.
-bool selectCodecSimdLevel(CodecSimdLevel level);
-const CodecKernels& activeCodecKernels();
+struct SimdKernels {
+    InstructionSet set;
+    TransformKernels transform;
+    CodecKernels codec;
+};
 
-// Each variant, or nullptr where this build does not contain it.
-const CodecKernels* portableCodecKernels();
-const CodecKernels* sse2CodecKernels();
-const CodecKernels* avx2CodecKernels();
-const CodecKernels* avx512CodecKernels();
+// The kernels of one instruction set, or nullptr where this build does not
+// contain them or the processor cannot run them. The tables are constant.
+const SimdKernels* simdKernels(InstructionSet set);
+// The kernels of bestInstructionSet().
+const SimdKernels& bestSimdKernels();

@@ -1,21 +1,9 @@
+// The codec's vector kernels written once over the lane vocabulary of
+// lanes.h (D a double-lanes type, F a float-lanes type), so that every
+// instruction-set variant comes from the same source. Bits: see kernels.h.
+// Every expression below is the scalar reference expression with one lane
+// per independent value, in the same order.
 #pragma once
-
-// The codec's vector kernels written once over a "lanes" type, so that every
-// instruction-set variant comes from the same source. A lanes type D holds
-// D::width doubles:
-//   D::V                       the vector type
-//   D::set1(x), D::zero()      broadcast
-//   D::load(p)                 width doubles, any alignment
-//   D::add/sub/mul/div/sqrt    one correctly rounded IEEE operation per lane
-//   D::toFloat(v)              each lane rounded to float (kept as a double)
-//   D::loadFloats(p)           width floats widened to doubles (exact)
-//   D::storeFloats(p, v)       each lane rounded to float and stored
-// Each translation unit that includes this file defines its own lanes type in
-// an unnamed namespace, so code built for one instruction set never stands in
-// for another's.
-//
-// Bits: see codec_kernels.h. Every expression below is the scalar reference
-// expression with one lane per independent value.
 
 #include <cmath>
 
@@ -47,17 +35,17 @@ inline void scoreTrialGroups(const double* band, int n, const double* raRe, cons
             // reference adds its starting zero to the first two steps; that
             // can only turn a -0 into +0, and the sign of a zero in z never
             // reaches the score (it is squared), so the addition is left out.
-            V zr = D::toFloat(D::sub(D::mul(ur, rar[g]), D::mul(ui, rai[g])));
-            V zi = D::toFloat(D::add(D::mul(ur, rai[g]), D::mul(ui, rar[g])));
-            zr = D::toFloat(D::add(D::sub(D::mul(vr, rbr[g]), D::mul(vi, rbi[g])), zr));
-            zi = D::toFloat(D::add(D::add(D::mul(vr, rbi[g]), D::mul(vi, rbr[g])), zi));
+            V zr = narrow((ur * rar[g]) - (ui * rai[g]));
+            V zi = narrow((ur * rai[g]) + (ui * rar[g]));
+            zr = narrow(((vr * rbr[g]) - (vi * rbi[g])) + zr);
+            zi = narrow(((vr * rbi[g]) + (vi * rbr[g])) + zi);
             // hypotenuse(zr, zi): zr*zr is a float product; the double square
             // of a float is exact, so rounding it to float gives those bits.
-            const V magnitude = D::sqrt(D::add(D::toFloat(D::mul(zr, zr)), D::mul(zi, zi)));
-            score[g] = D::toFloat(D::add(score[g], D::sqrt(magnitude)));
+            const V magnitude = D::sqrt(narrow(zr * zr) + (zi * zi));
+            score[g] = narrow(score[g] + D::sqrt(magnitude));
         }
     }
-    for (int g = 0; g < groups; ++g) D::storeFloats(scores + g * w, score[g]);
+    for (int g = 0; g < groups; ++g) D::store(scores + g * w, score[g]);
 }
 
 // Two groups at a time keep the pipelines busy; an odd group runs alone.
@@ -102,11 +90,11 @@ inline void approximateTrialGroups(const Complex* a, const Complex* b, int n, co
         const V far = F::set1(farBound[k]);
         const V near = F::set1(nearBound[k]);
         for (int g = 0; g < groups; ++g) {
-            const V zr = F::add(F::sub(F::mul(b1, c2[g]), F::mul(b2, s2[g])), F::sub(F::mul(a1, c1[g]), F::mul(a2, s1[g])));
-            const V zi = F::add(F::add(F::mul(b1, s2[g]), F::mul(b2, c2[g])), F::add(F::mul(a1, s1[g]), F::mul(a2, c1[g])));
-            const V magnitude = F::sqrt(F::add(F::mul(zr, zr), F::mul(zi, zi)));
-            sum[g] = F::add(sum[g], F::sqrt(magnitude));
-            error[g] = F::add(error[g], F::atLeast(magnitude, limit, far, near));
+            const V zr = ((b1 * c2[g]) - (b2 * s2[g])) + ((a1 * c1[g]) - (a2 * s1[g]));
+            const V zi = ((b1 * s2[g]) + (b2 * c2[g])) + ((a1 * s1[g]) + (a2 * c1[g]));
+            const V magnitude = F::sqrt((zr * zr) + (zi * zi));
+            sum[g] = sum[g] + F::sqrt(magnitude);
+            error[g] = error[g] + F::atLeast(magnitude, limit, far, near);
         }
     }
     for (int g = 0; g < groups; ++g) {
@@ -133,7 +121,7 @@ inline void approximatePhaseTrials(const Complex* a, const Complex* b, int n, co
 // hypotenuse(a, b) of float lanes: float(a*a) + b*b in double, then the root.
 template <class D>
 inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
-    return D::sqrt(D::add(D::toFloat(D::mul(a, a)), D::mul(b, b)));
+    return D::sqrt(narrow(a * a) + (b * b));
 }
 
 // Scalar form of one bin of prepareBand; false when the size is out of range.
@@ -171,17 +159,17 @@ inline bool prepareBand(const float* ar, const float* ai, const float* br, const
     bool inRange = true;
     int k = 0;
     for (; k + w <= n; k += w) {
-        const V a1 = D::loadFloats(ar + k);
-        const V a2 = D::loadFloats(ai + k);
-        const V b1 = D::loadFloats(br + k);
-        const V b2 = D::loadFloats(bi + k);
-        D::storeFloats(magnitudeA + k, hypotenuseLanes<D>(a1, a2));
-        D::storeFloats(magnitudeB + k, hypotenuseLanes<D>(b1, b2));
-        const V size = D::mul(D::add(D::add(D::add(D::abs(a1), D::abs(a2)), D::abs(b1)), D::abs(b2)), guard);
-        const V root = D::mul(D::sqrt(size), guard);
-        D::storeFloats(farFrom + k, D::mul(D::add(D::mul(size, fromScale), fromFloor), roundUp));
-        D::storeFloats(farBound + k, D::mul(D::add(D::mul(far, root), farFloor), roundUp));
-        D::storeFloats(nearBound + k, D::mul(D::add(D::mul(near, root), nearFloor), roundUp));
+        const V a1 = D::load(ar + k);
+        const V a2 = D::load(ai + k);
+        const V b1 = D::load(br + k);
+        const V b2 = D::load(bi + k);
+        D::store(magnitudeA + k, hypotenuseLanes<D>(a1, a2));
+        D::store(magnitudeB + k, hypotenuseLanes<D>(b1, b2));
+        const V size = (((D::abs(a1) + D::abs(a2)) + D::abs(b1)) + D::abs(b2)) * guard;
+        const V root = D::sqrt(size) * guard;
+        D::store(farFrom + k, (((size * fromScale) + fromFloor) * roundUp));
+        D::store(farBound + k, (((far * root) + farFloor) * roundUp));
+        D::store(nearBound + k, (((near * root) + nearFloor) * roundUp));
         inRange = D::allAtMost(size, 0x1p60) && inRange;
     }
     for (; k < n; ++k)
@@ -196,8 +184,8 @@ inline void combineMasking(float* s, const float* forward, const float* backward
     constexpr int w = D::width;
     int i = 0;
     for (; i + w <= n; i += w) {
-        const auto spreads = D::toFloat(hypotenuseLanes<D>(D::loadFloats(forward + i), D::loadFloats(backward + i)));
-        D::storeFloats(s + i, hypotenuseLanes<D>(D::loadFloats(s + i), spreads));
+        const auto spreads = narrow(hypotenuseLanes<D>(D::load(forward + i), D::load(backward + i)));
+        D::store(s + i, hypotenuseLanes<D>(D::load(s + i), spreads));
     }
     for (; i < n; ++i) {
         const double f = forward[i];
@@ -214,7 +202,7 @@ inline void rateBins(const float* x, const float* s, float* q, int n) {
     const auto offset = D::set1(0.0001);
     int k = 0;
     for (; k + w <= n; k += w)
-        D::storeFloats(q + k, D::div(D::abs(D::loadFloats(x + k)), D::add(D::loadFloats(s + k), offset)));
+        D::store(q + k, (D::abs(D::load(x + k)) / (D::load(s + k) + offset)));
     for (; k < n; ++k)
         q[k] = static_cast<float>(std::fabs(static_cast<double>(x[k])) / (static_cast<double>(s[k]) + 0.0001));
 }

@@ -5,15 +5,25 @@
 
 #include <cstdint>
 
-#include "bits/bin_reader.h"
-#include "bits/bin_writer.h"
 #include "base/complex.h"
 #include "base/frame_sizes.h"
+#include "bits/bin_reader.h"
+#include "bits/bin_writer.h"
+#include "simd/kernels.h"
 
-// Which implementation of the filter bank the frame steps use. Both give
-// bit-identical spectra and samples; the reference one follows the
-// textbook steps literally and is kept for tests.
-enum class TransformPath { reference, fast };
+// Which implementation runs a codec's steps, filter bank included. Both give
+// the same packets, spectra and samples bit for bit: the reference one is
+// the literal rendering of each step, kept beside the fast one so that tests
+// hold the two together; the fast one reorders independent work into vector
+// lanes and precomputes what depends only on the parameter blocks.
+enum class CodecPath { reference, fast };
+
+// How one codec object runs, fixed when it is built. An instruction set this
+// build or processor cannot run gives the portable kernels.
+struct CodecOptions {
+    CodecPath path = CodecPath::fast;
+    InstructionSet instructionSet = bestInstructionSet();
+};
 
 // Abstract frame codec: owns the analysis input window and the synthesis
 // overlap buffer and moves sample blocks through them. A derived codec
@@ -24,7 +34,7 @@ enum class TransformPath { reference, fast };
 // Each step returns false and changes nothing when called out of turn.
 class homosoundwork1764 {
 public:
-    homosoundwork1764();
+    explicit homosoundwork1764(CodecOptions options = {});
     virtual ~homosoundwork1764() = default;
     homosoundwork1764(const homosoundwork1764&) = delete;
     homosoundwork1764& operator=(const homosoundwork1764&) = delete;
@@ -41,12 +51,12 @@ public:
     bool decodeAndSynthesize(da_BinReader& reader);
     bool popSamples(int16_t* block);
 
-    // Process-wide choice of filter bank for every codec object (fast by
-    // default). A test hook: nothing in the converter changes it.
-    static void setTransformPath(TransformPath path);
-    static TransformPath transformPath();
+    CodecPath codecPath() const { return path; }
+    InstructionSet instructionSet() const { return kernels.set; }
 
 protected:
+    const CodecPath path;
+    const SimdKernels& kernels;
     Complex inputWindow[windowLength];    // [0, 882): previous block, [882, 1764): newest block
     Complex overlapBuffer[windowLength];  // [0, 882): block being completed, rest: tail of last window
     bool needInput;

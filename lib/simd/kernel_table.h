@@ -1,0 +1,27 @@
+// The kernel table of one instruction set, instantiated from the templated
+// cores; included by each kernel source inside its target region, after its
+// lanes header.
+#pragma once
+
+#include "simd/codec_core.h"
+#include "simd/kernels.h"
+#include "simd/transform_core.h"
+
+namespace {
+
+// Q: width-4 double lanes for the transforms; D, F: double and float lanes
+// for the codec kernels.
+template <class Q>
+constexpr TransformKernels transformKernelsOf() {
+    using Engine = fastcore::QuadEngine<Q>;
+    return {fastcore::fft<Q, Engine>, fastcore::inverseFft<Q, Engine>, fastcore::analyze<Q, Engine>,
+            fastcore::synthesize<Q, Engine>, fastcore::synthesizeAdd<Q, Engine>};
+}
+
+template <class D, class F>
+constexpr CodecKernels codecKernelsOf() {
+    return {codeckernels::scorePhaseTrials<D>, codeckernels::prepareBand<D>, codeckernels::approximatePhaseTrials<F>,
+            codeckernels::combineMasking<D>, codeckernels::rateBins<D>};
+}
+
+}  // namespace

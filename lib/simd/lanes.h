@@ -1,0 +1,31 @@
+// The lane vocabulary: what the templated kernel cores (transform_core.h,
+// codec_core.h) ask of the vector types each instruction set supplies
+// (lanes_portable.h, lanes_sse2.h, lanes_avx2.h, lanes_avx512.h).
+#pragma once
+
+// A double-lanes type D holds D::width doubles; memory holds doubles or floats:
+//   D::V                          the vector, with +, -, *, / and unary -, each
+//                                 one correctly rounded IEEE operation per lane
+//   narrow(v)                     (found by argument-dependent lookup) each lane
+//                                 rounded to float and widened again
+//   D::set1(x), D::zero()         broadcast
+//   D::load(const double* p)      width doubles, any alignment
+//   D::load(const float* p)       width floats widened to doubles (exact)
+//   D::store(float* p, v)         each lane rounded to float and stored
+//   D::sqrt(v), D::abs(v)         per lane
+//   D::allAtMost(v, limit)        whether every lane is <= limit (false for NaN)
+// A width-4 double-lanes type also serves the transform core:
+//   D::Half                       the type itself (passes over 4 lanes)
+//   D::reverse(v)                 lanes in reverse order
+//   D::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
+//   D::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
+//   D::storeComplex(dst, re, im)  the reverse, rounded to float
+// A float-lanes type F holds F::width floats:
+//   F::V                          the vector, with +, - and *
+//   F::set1(x), F::zero(), F::load(p), F::store(p, v), F::sqrt(v)
+//   F::atLeast(x, limit, a, b)    per lane x >= limit ? a : b
+//
+// No fused multiply-add is used anywhere: every product and sum is rounded on
+// its own, as in the scalar code. Each source that includes a lanes header
+// does so inside its own unnamed namespace and target region, so code built
+// for one instruction set never stands in for another's at link time.

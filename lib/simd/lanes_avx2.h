@@ -1,0 +1,79 @@
+// AVX2 lanes: four doubles or eight floats per register.
+#pragma once
+
+#include <immintrin.h>
+
+#include "base/complex.h"
+
+namespace {
+
+struct Avx2Doubles4 {
+    __m256d v;
+};
+inline Avx2Doubles4 operator+(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_add_pd(a.v, b.v)}; }
+inline Avx2Doubles4 operator-(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
+inline Avx2Doubles4 operator*(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_mul_pd(a.v, b.v)}; }
+inline Avx2Doubles4 operator/(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_div_pd(a.v, b.v)}; }
+inline Avx2Doubles4 operator-(Avx2Doubles4 a) { return {_mm256_xor_pd(a.v, _mm256_set1_pd(-0.0))}; }
+inline Avx2Doubles4 narrow(Avx2Doubles4 a) { return {_mm256_cvtps_pd(_mm256_cvtpd_ps(a.v))}; }
+
+struct Doubles {
+    using V = Avx2Doubles4;
+    using Half = Doubles;
+    static constexpr int width = 4;
+    static V set1(double x) { return {_mm256_set1_pd(x)}; }
+    static V zero() { return {_mm256_setzero_pd()}; }
+    static V load(const double* p) { return {_mm256_loadu_pd(p)}; }
+    static V load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
+    static void store(float* p, V v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v.v)); }
+    static V sqrt(V a) { return {_mm256_sqrt_pd(a.v)}; }
+    static V abs(V a) { return {_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v)}; }
+    static bool allAtMost(V a, double limit) {
+        return _mm256_movemask_pd(_mm256_cmp_pd(a.v, _mm256_set1_pd(limit), _CMP_LE_OQ)) == 0xF;
+    }
+    static V reverse(V v) { return {_mm256_permute4x64_pd(v.v, _MM_SHUFFLE(0, 1, 2, 3))}; }
+    static void transpose(V& a, V& b, V& c, V& d) {
+        const __m256d t0 = _mm256_unpacklo_pd(a.v, b.v);  // a0 b0 | a2 b2
+        const __m256d t1 = _mm256_unpackhi_pd(a.v, b.v);  // a1 b1 | a3 b3
+        const __m256d t2 = _mm256_unpacklo_pd(c.v, d.v);  // c0 d0 | c2 d2
+        const __m256d t3 = _mm256_unpackhi_pd(c.v, d.v);  // c1 d1 | c3 d3
+        a.v = _mm256_permute2f128_pd(t0, t2, 0x20);
+        b.v = _mm256_permute2f128_pd(t1, t3, 0x20);
+        c.v = _mm256_permute2f128_pd(t0, t2, 0x31);
+        d.v = _mm256_permute2f128_pd(t1, t3, 0x31);
+    }
+    static void loadComplex(const Complex* src, V& re, V& im) {
+        const __m128 lo = _mm_loadu_ps(&src[0].re);
+        const __m128 hi = _mm_loadu_ps(&src[2].re);
+        re.v = _mm256_cvtps_pd(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
+        im.v = _mm256_cvtps_pd(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    static void storeComplex(Complex* dst, V re, V im) {
+        const __m128 r = _mm256_cvtpd_ps(re.v);
+        const __m128 i = _mm256_cvtpd_ps(im.v);
+        _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(r, i));
+        _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(r, i));
+    }
+};
+
+struct Avx2Floats8 {
+    __m256 v;
+};
+inline Avx2Floats8 operator+(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_add_ps(a.v, b.v)}; }
+inline Avx2Floats8 operator-(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_sub_ps(a.v, b.v)}; }
+inline Avx2Floats8 operator*(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_mul_ps(a.v, b.v)}; }
+
+struct Floats {
+    using V = Avx2Floats8;
+    static constexpr int width = 8;
+    static V set1(float x) { return {_mm256_set1_ps(x)}; }
+    static V zero() { return {_mm256_setzero_ps()}; }
+    static V load(const float* p) { return {_mm256_loadu_ps(p)}; }
+    static void store(float* p, V a) { _mm256_storeu_ps(p, a.v); }
+    static V sqrt(V a) { return {_mm256_sqrt_ps(a.v)}; }
+    static V atLeast(V x, V limit, V then, V otherwise) {
+        return {_mm256_blendv_ps(otherwise.v, then.v, _mm256_cmp_ps(x.v, limit.v, _CMP_GE_OQ))};
+    }
+};
+
+}  // namespace
