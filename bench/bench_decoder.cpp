@@ -55,7 +55,6 @@ std::vector<int16_t> musicLikeBlocks(int blocks)
 // Packets of the music-like signal as the encode job would make them.
 std::vector<std::vector<uint8_t>> musicLikePackets(int blocks)
 {
-    initTransformTables();
     const std::vector<int16_t> samples = musicLikeBlocks(blocks);
     Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
     std::vector<std::vector<uint8_t>> packets;
@@ -83,8 +82,7 @@ CodecPath pathOf(benchmark::State& state)
 
 void BM_DecodeSilentFrame(benchmark::State& state)
 {
-    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
-    codec.setCodecPath(pathOf(state));
+    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning, {pathOf(state)});
     std::vector<uint8_t> window;
     windowOf(silentPacket, window);
     std::vector<Complex> left(blockLength), right(blockLength);
@@ -101,8 +99,7 @@ BENCHMARK(BM_DecodeSilentFrame)->ArgName("fast")->Arg(0)->Arg(1);
 void BM_DecodeMusicFrame(benchmark::State& state)
 {
     const std::vector<std::vector<uint8_t>> packets = musicLikePackets(100);
-    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
-    codec.setCodecPath(pathOf(state));
+    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning, {pathOf(state)});
     std::vector<Complex> left(blockLength), right(blockLength);
     std::size_t next = 0;
     long long bits = 0;
@@ -121,7 +118,6 @@ BENCHMARK(BM_DecodeMusicFrame)->ArgName("fast")->Arg(0)->Arg(1);
 
 void BM_SynthesizeDecodedFrame(benchmark::State& state)
 {
-    initTransformTables();
     const std::vector<std::vector<uint8_t>> packets = musicLikePackets(10);
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     std::vector<Complex> left(blockLength), right(blockLength), out(windowLength);
@@ -140,8 +136,7 @@ BENCHMARK(BM_SynthesizeDecodedFrame);
 void BM_DecodeAndSynthesizeMusic(benchmark::State& state)
 {
     const std::vector<std::vector<uint8_t>> packets = musicLikePackets(100);
-    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
-    codec.setCodecPath(pathOf(state));
+    Elb1764 codec(defaultCodecParameters, defaultEncoderTuning, {pathOf(state)});
     std::vector<int16_t> block(blockSamples);
     std::size_t next = 0;
     for (auto _ : state) {

@@ -17,7 +17,7 @@
 
 #include "bits/bin_writer.h"
 #include "codec/band_edges.h"
-#include "codec/codec_kernels.h"
+#include "simd/kernels.h"
 #include "codec/codec_parameters.h"
 #include "codec/elb1764.h"
 #include "transform/filter_bank.h"
@@ -117,7 +117,6 @@ std::vector<SpectrumPair> analyzeSignal(const Signal& s) {
 
 const std::vector<SpectrumPair>& musicSpectra() {
     static const std::vector<SpectrumPair> frames = [] {
-        initTransformTables();
         return analyzeSignal(musicLike(benchFrames, 1));
     }();
     return frames;
@@ -168,21 +167,22 @@ BENCHMARK(BM_SpectrumCopy);
 // Argument 0: the reference path, 1: the fast path.
 CodecPath pathOf(const benchmark::State& state) { return state.range(0) ? CodecPath::fast : CodecPath::reference; }
 
-// Argument: a CodecSimdLevel; skips the run where the processor lacks it.
-bool selectLevel(benchmark::State& state, int64_t level) {
-    const CodecSimdLevel chosen = static_cast<CodecSimdLevel>(level);
-    if (!selectCodecSimdLevel(chosen)) {
+// The codec options of a run: the fast path on the instruction set given by
+// the argument (an InstructionSet), or nothing where the processor lacks it.
+bool selectLevel(benchmark::State& state, int64_t level, CodecOptions& options) {
+    const InstructionSet chosen = static_cast<InstructionSet>(level);
+    if (!instructionSetAvailable(chosen)) {
         state.SkipWithError("not available on this processor");
         return false;
     }
-    state.SetLabel(codecSimdLevelName(chosen));
+    state.SetLabel(instructionSetName(chosen));
+    options = {CodecPath::fast, chosen};
     return true;
 }
 
 void BM_EncodeFrame(benchmark::State& state) {
     const std::vector<SpectrumPair>& frames = musicSpectra();
-    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
-    codec->setCodecPath(pathOf(state));
+    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning, CodecOptions{pathOf(state)});
     state.SetLabel(state.range(0) ? "fast" : "reference");
     std::vector<Complex> left(blockLength), right(blockLength);
     std::vector<uint8_t> packet(1024);
@@ -203,9 +203,9 @@ BENCHMARK(BM_EncodeFrame)->ArgName("fast")->Arg(0)->Arg(1);
 // The phase search alone: encodeBandPhase over every phase band of a frame,
 // reference form, then the fast form per kernel variant.
 template <bool fast>
-void phaseSearchBench(benchmark::State& state) {
+void phaseSearchBench(benchmark::State& state, CodecOptions options = {}) {
     const std::vector<SpectrumPair>& frames = musicSpectra();
-    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
+    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning, options);
     const CodecParameters& p = defaultCodecParameters;
     std::vector<int32_t> angle(static_cast<std::size_t>(p.phaseBands), 0);
     std::vector<float> energy(static_cast<std::size_t>(p.phaseBands), 0.0f);
@@ -231,9 +231,9 @@ void BM_PhaseSearch(benchmark::State& state) { phaseSearchBench<false>(state); }
 BENCHMARK(BM_PhaseSearch);
 
 void BM_PhaseSearchFast(benchmark::State& state) {
-    if (!selectLevel(state, state.range(0))) return;
-    phaseSearchBench<true>(state);
-    selectCodecSimdLevel(bestCodecSimdLevel());
+    CodecOptions options;
+    if (!selectLevel(state, state.range(0), options)) return;
+    phaseSearchBench<true>(state, options);
 }
 BENCHMARK(BM_PhaseSearchFast)->ArgName("level")->DenseRange(0, 3);
 
@@ -249,9 +249,9 @@ const std::vector<std::vector<float>>& monoSpectra() {
 }
 
 template <bool fast>
-void extractTonesBench(benchmark::State& state) {
+void extractTonesBench(benchmark::State& state, CodecOptions options = {}) {
     const std::vector<std::vector<float>>& monos = monoSpectra();
-    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning);
+    auto codec = std::make_unique<Elb1764>(defaultCodecParameters, defaultEncoderTuning, options);
     std::vector<float> x(blockLength);
     std::vector<int> codes(static_cast<std::size_t>(defaultCodecParameters.toneCount));
     std::vector<int> bins(codes.size());
@@ -271,9 +271,9 @@ void BM_ExtractTones(benchmark::State& state) { extractTonesBench<false>(state);
 BENCHMARK(BM_ExtractTones);
 
 void BM_ExtractTonesFast(benchmark::State& state) {
-    if (!selectLevel(state, state.range(0))) return;
-    extractTonesBench<true>(state);
-    selectCodecSimdLevel(bestCodecSimdLevel());
+    CodecOptions options;
+    if (!selectLevel(state, state.range(0), options)) return;
+    extractTonesBench<true>(state, options);
 }
 BENCHMARK(BM_ExtractTonesFast)->ArgName("level")->DenseRange(0, 3);
 
@@ -327,7 +327,6 @@ BENCHMARK(BM_MeasureBandBalance)->ArgName("fast")->Arg(0)->Arg(1);
 // Whole-signal encoding through the frame buffers; reports the average
 // packet (bytes per frame, padded) and the bit rate at 50 frames a second.
 void encodeSignalBench(benchmark::State& state, const Signal& signal) {
-    initTransformTables();
     const int blocks = static_cast<int>(signal.size() / blockSamples);
     std::vector<uint8_t> packet(1024);
     double bytes = 0.0;

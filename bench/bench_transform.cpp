@@ -13,8 +13,8 @@
 #include "transform/fft1764.h"
 #include "transform/filter_bank.h"
 #include "base/frame_sizes.h"
-#include "transform/homosoundwork1764.h"
-#include "transform/simd_level.h"
+#include "codec/homosoundwork1764.h"
+#include "simd/kernels.h"
 #include "transform/transform_tables.h"
 
 namespace {
@@ -28,7 +28,6 @@ std::vector<Complex> noise(int n, unsigned seed) {
 }
 
 void BM_Fft1764(benchmark::State& state) {
-    initTransformTables();
     const std::vector<Complex> x = noise(windowLength, 1);
     std::vector<Complex> y(windowLength);
     for (auto _ : state) {
@@ -40,7 +39,6 @@ void BM_Fft1764(benchmark::State& state) {
 BENCHMARK(BM_Fft1764);
 
 void BM_AnalyzeFrame(benchmark::State& state) {
-    initTransformTables();
     const std::vector<Complex> frame = noise(windowLength, 2);
     std::vector<Complex> left(blockLength), right(blockLength);
     for (auto _ : state) {
@@ -53,7 +51,6 @@ void BM_AnalyzeFrame(benchmark::State& state) {
 BENCHMARK(BM_AnalyzeFrame);
 
 void BM_SynthesizeFrame(benchmark::State& state) {
-    initTransformTables();
     const std::vector<Complex> frame = noise(windowLength, 3);
     std::vector<Complex> left(blockLength), right(blockLength), out(windowLength);
     analyzeFrame(frame.data(), left.data(), right.data());
@@ -66,7 +63,6 @@ void BM_SynthesizeFrame(benchmark::State& state) {
 BENCHMARK(BM_SynthesizeFrame);
 
 void BM_InverseFft1764(benchmark::State& state) {
-    initTransformTables();
     const std::vector<Complex> x = noise(windowLength, 4);
     std::vector<Complex> y(windowLength);
     for (auto _ : state) {
@@ -78,54 +74,57 @@ void BM_InverseFft1764(benchmark::State& state) {
 BENCHMARK(BM_InverseFft1764);
 
 // The fast path on one instruction-set variant; skipped where it cannot run.
-bool useVariant(benchmark::State& state, SimdLevel level) {
-    if (selectSimdLevel(level)) return true;
+const TransformKernels* useVariant(benchmark::State& state, InstructionSet level) {
+    if (const SimdKernels* kernels = simdKernels(level)) return &kernels->transform;
     state.SkipWithError("variant not available on this processor");
-    return false;
+    return nullptr;
 }
 
-void BM_FastFft1764(benchmark::State& state, SimdLevel level) {
-    if (!useVariant(state, level)) return;
+void BM_FastFft1764(benchmark::State& state, InstructionSet level) {
+    const TransformKernels* kernels = useVariant(state, level);
+    if (kernels == nullptr) return;
     const std::vector<Complex> x = noise(windowLength, 1);
     std::vector<Complex> y(windowLength);
     for (auto _ : state) {
-        fastFft1764(x.data(), y.data());
+        fastFft1764(*kernels, x.data(), y.data());
         benchmark::DoNotOptimize(y.data());
         benchmark::ClobberMemory();
     }
 }
 
-void BM_FastInverseFft1764(benchmark::State& state, SimdLevel level) {
-    if (!useVariant(state, level)) return;
+void BM_FastInverseFft1764(benchmark::State& state, InstructionSet level) {
+    const TransformKernels* kernels = useVariant(state, level);
+    if (kernels == nullptr) return;
     const std::vector<Complex> x = noise(windowLength, 4);
     std::vector<Complex> y(windowLength);
     for (auto _ : state) {
-        fastInverseFft1764(x.data(), y.data());
+        fastInverseFft1764(*kernels, x.data(), y.data());
         benchmark::DoNotOptimize(y.data());
         benchmark::ClobberMemory();
     }
 }
 
-void BM_FastAnalyzeFrame(benchmark::State& state, SimdLevel level) {
-    if (!useVariant(state, level)) return;
+void BM_FastAnalyzeFrame(benchmark::State& state, InstructionSet level) {
+    const TransformKernels* kernels = useVariant(state, level);
+    if (kernels == nullptr) return;
     const std::vector<Complex> frame = noise(windowLength, 2);
     std::vector<Complex> left(blockLength), right(blockLength);
     for (auto _ : state) {
-        fastAnalyzeFrame(frame.data(), left.data(), right.data());
+        fastAnalyzeFrame(*kernels, frame.data(), left.data(), right.data());
         benchmark::DoNotOptimize(left.data());
         benchmark::DoNotOptimize(right.data());
         benchmark::ClobberMemory();
     }
 }
 
-void BM_FastSynthesizeFrame(benchmark::State& state, SimdLevel level) {
-    if (!useVariant(state, level)) return;
-    initTransformTables();
+void BM_FastSynthesizeFrame(benchmark::State& state, InstructionSet level) {
+    const TransformKernels* kernels = useVariant(state, level);
+    if (kernels == nullptr) return;
     const std::vector<Complex> frame = noise(windowLength, 3);
     std::vector<Complex> left(blockLength), right(blockLength), out(windowLength);
     analyzeFrame(frame.data(), left.data(), right.data());
     for (auto _ : state) {
-        fastSynthesizeFrame(left.data(), right.data(), out.data());
+        fastSynthesizeFrame(*kernels, left.data(), right.data(), out.data());
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -134,8 +133,7 @@ void BM_FastSynthesizeFrame(benchmark::State& state, SimdLevel level) {
 // Synthesis plus overlap-add: a windowed frame added afterwards (as the
 // reference path does) against the fused form the fast path uses.
 void BM_FastSynthesisOverlapAdd(benchmark::State& state) {
-    selectSimdLevel(bestSimdLevel());
-    initTransformTables();
+    const TransformKernels* kernels = &bestSimdKernels().transform;
     const std::vector<Complex> frame = noise(windowLength, 3);
     std::vector<Complex> left(blockLength), right(blockLength), windowed(windowLength);
     std::vector<Complex> accumulator(windowLength, Complex{0.0f, 0.0f});
@@ -143,9 +141,9 @@ void BM_FastSynthesisOverlapAdd(benchmark::State& state) {
     const bool fused = state.range(0) == 1;
     for (auto _ : state) {
         if (fused) {
-            fastSynthesizeFrameAdd(left.data(), right.data(), accumulator.data());
+            fastSynthesizeFrameAdd(*kernels, left.data(), right.data(), accumulator.data());
         } else {
-            fastSynthesizeFrame(left.data(), right.data(), windowed.data());
+            fastSynthesizeFrame(*kernels, left.data(), right.data(), windowed.data());
             for (int n = 0; n < windowLength; ++n) {
                 accumulator[n].re = accumulator[n].re + windowed[n].re;
                 accumulator[n].im = accumulator[n].im + windowed[n].im;
@@ -160,8 +158,8 @@ BENCHMARK(BM_FastSynthesisOverlapAdd)->ArgName("fused")->Arg(0)->Arg(1);
 
 // Names such as BM_FastFft1764/sse2, registered for every variant.
 const bool fastVariantsRegistered = [] {
-    for (SimdLevel level : {SimdLevel::portable, SimdLevel::sse2, SimdLevel::avx2}) {
-        const std::string suffix = std::string("/") + simdLevelName(level);
+    for (InstructionSet level : {InstructionSet::portable, InstructionSet::sse2, InstructionSet::avx2, InstructionSet::avx512}) {
+        const std::string suffix = std::string("/") + instructionSetName(level);
         benchmark::RegisterBenchmark(("BM_FastFft1764" + suffix).c_str(), BM_FastFft1764, level);
         benchmark::RegisterBenchmark(("BM_FastInverseFft1764" + suffix).c_str(), BM_FastInverseFft1764, level);
         benchmark::RegisterBenchmark(("BM_FastAnalyzeFrame" + suffix).c_str(), BM_FastAnalyzeFrame, level);
@@ -175,6 +173,7 @@ const bool fastVariantsRegistered = [] {
 // popSamples, on the reference path (arg 0) and the fast path (arg 1).
 class NullCodec : public homosoundwork1764 {
 public:
+    explicit NullCodec(CodecOptions options) : homosoundwork1764(options) {}
     std::vector<Complex> spectrum = noise(blockLength, 5);
     void encodeFrame(Complex* left, Complex*, da_BinWriter&) override { benchmark::DoNotOptimize(left); }
     void decodeFrame(da_BinReader&, Complex* left, Complex* right) override {
@@ -184,15 +183,12 @@ public:
     int roundTripFrame(Complex*, Complex*) override { return 0; }
 };
 
-TransformPath pathOf(const benchmark::State& state) {
-    return state.range(0) == 0 ? TransformPath::reference : TransformPath::fast;
+CodecPath pathOf(const benchmark::State& state) {
+    return state.range(0) == 0 ? CodecPath::reference : CodecPath::fast;
 }
 
 void BM_EncodeStep(benchmark::State& state) {
-    initTransformTables();
-    selectSimdLevel(bestSimdLevel());
-    homosoundwork1764::setTransformPath(pathOf(state));
-    NullCodec codec;
+    NullCodec codec({pathOf(state)});
     std::vector<int16_t> block(blockSamples);
     std::mt19937 rng(6);
     for (auto& s : block) s = static_cast<int16_t>(rng());
@@ -202,15 +198,11 @@ void BM_EncodeStep(benchmark::State& state) {
         codec.pushSamples(block.data());
         codec.analyzeAndEncode(writer);
     }
-    homosoundwork1764::setTransformPath(TransformPath::fast);
 }
 BENCHMARK(BM_EncodeStep)->Arg(0)->Arg(1);
 
 void BM_DecodeStep(benchmark::State& state) {
-    initTransformTables();
-    selectSimdLevel(bestSimdLevel());
-    homosoundwork1764::setTransformPath(pathOf(state));
-    NullCodec codec;
+    NullCodec codec({pathOf(state)});
     std::vector<int16_t> block(blockSamples);
     uint8_t packet[8] = {};
     for (auto _ : state) {
@@ -219,7 +211,6 @@ void BM_DecodeStep(benchmark::State& state) {
         codec.popSamples(block.data());
         benchmark::DoNotOptimize(block.data());
     }
-    homosoundwork1764::setTransformPath(TransformPath::fast);
 }
 BENCHMARK(BM_DecodeStep)->Arg(0)->Arg(1);
 

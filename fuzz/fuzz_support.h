@@ -60,7 +60,6 @@ inline void quietConsole()
 inline void initConverter()
 {
     loadWorkingParameters();
-    initTransformTables();
 }
 
 // A directory for this process's scratch files: in memory when /dev/shm

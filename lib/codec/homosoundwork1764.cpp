@@ -6,6 +6,7 @@
 #include "base/finite_check.h"
 #include "transform/fast_filter_bank.h"
 #include "transform/filter_bank.h"
+#include "transform/transform_tables.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ const SimdKernels& kernelsFor(InstructionSet set) {
 
 homosoundwork1764::homosoundwork1764(CodecOptions options)
     : path(options.path), kernels(kernelsFor(options.instructionSet)), needInput(true), outputReady(false) {
+    // The shared tables are built (once per process) with the first codec,
+    // so that no frame waits for them or takes memory for them.
+    transformTables();
     for (int n = 0; n < windowLength; ++n) {
         inputWindow[n] = {0.0f, 0.0f};
         overlapBuffer[n] = {0.0f, 0.0f};

@@ -166,7 +166,6 @@ TEST(DecoderGarbage, LoudestAcceptedBlockSynthesisesToFiniteSamples)
     // The largest gain, full-level noise, the widest balance and a phase
     // turn that spreads each value over both components: the decoded
     // spectra and the synthesised window must still be finite floats.
-    initTransformTables();  // idempotent; left in place for other tests of this program
     CodecParameters p = defaultCodecParameters;
     p.gainLevelMin = 599;
     p.gainLevelMax = 600;

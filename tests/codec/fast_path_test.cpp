@@ -19,13 +19,13 @@
 
 #include "bits/bin_reader.h"
 #include "bits/bin_writer.h"
-#include "codec/codec_kernels.h"
 #include "codec/elb1764.h"
 #include "codec/encoder_test_support.h"
 #include "codec/fast_path_data.h"
 #include "codec/level_scale.h"
 #include "codec/parameter_limits.h"
 #include "codec/tone_selection.h"
+#include "simd/kernels.h"
 
 using namespace encoder_test;
 
@@ -136,10 +136,10 @@ struct PipelineRun {
 };
 
 // Encodes with one path and decodes with the same path, as the two jobs do.
-PipelineRun runPipeline(const Signal& signal, CodecPath path) {
+PipelineRun runPipeline(const Signal& signal, CodecPath path, InstructionSet set = bestInstructionSet()) {
     PipelineRun run;
-    Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
-    encoder.setCodecPath(path);
+    const CodecOptions options{path, set};
+    Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning, options);
     const int blocks = static_cast<int>(signal.size() / blockSamples);
     for (int b = 0; b < blocks; ++b) {
         std::vector<uint8_t> packet(1024, 0);
@@ -151,10 +151,8 @@ PipelineRun runPipeline(const Signal& signal, CodecPath path) {
         run.packets.push_back(packet);
     }
     // Spectra straight from decodeFrame, samples through the frame buffers.
-    Elb1764 spectra(defaultCodecParameters, defaultEncoderTuning);
-    Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
-    spectra.setCodecPath(path);
-    decoder.setCodecPath(path);
+    Elb1764 spectra(defaultCodecParameters, defaultEncoderTuning, options);
+    Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning, options);
     int16_t block[blockSamples];
     for (const std::vector<uint8_t>& packet : run.packets) {
         std::vector<Complex> both(2 * blockLength);
@@ -183,70 +181,58 @@ void expectSameRun(const PipelineRun& reference, const PipelineRun& fast, const 
         << what << ": decoded samples";
 }
 
-std::vector<CodecSimdLevel> availableLevels() {
-    std::vector<CodecSimdLevel> levels;
-    for (CodecSimdLevel level :
-         {CodecSimdLevel::portable, CodecSimdLevel::sse2, CodecSimdLevel::avx2, CodecSimdLevel::avx512})
-        if (codecSimdLevelAvailable(level)) levels.push_back(level);
-    return levels;
-}
-
-// Restores the best kernel variant after a test that picks others.
-class FastPath : public ::testing::Test {
-protected:
-    void TearDown() override { selectCodecSimdLevel(bestCodecSimdLevel()); }
-};
+using FastPath = ::testing::Test;
 
 // ---- the whole pipeline ----
 
 TEST_F(FastPath, PacketsSpectraAndSamplesMatchTheReferenceUnderEveryKernelVariant) {
-    const std::vector<CodecSimdLevel> levels = availableLevels();
+    const std::vector<InstructionSet> levels = availableInstructionSets();
     ASSERT_FALSE(levels.empty());
-    EXPECT_TRUE(codecSimdLevelAvailable(CodecSimdLevel::portable));
+    EXPECT_TRUE(instructionSetAvailable(InstructionSet::portable));
     for (const Material& m : material()) {
         const PipelineRun reference = runPipeline(m.signal, CodecPath::reference);
-        for (CodecSimdLevel level : levels) {
-            ASSERT_TRUE(selectCodecSimdLevel(level));
-            expectSameRun(reference, runPipeline(m.signal, CodecPath::fast),
-                          m.name + " (" + codecSimdLevelName(level) + ")");
+        for (InstructionSet level : levels) {
+            expectSameRun(reference, runPipeline(m.signal, CodecPath::fast, level),
+                          m.name + " (" + instructionSetName(level) + ")");
         }
     }
 }
 
-TEST_F(FastPath, TheFastPathIsTheDefaultAndSwitchesPerCodec) {
+TEST_F(FastPath, TheFastPathIsTheDefaultAndIsChosenPerCodec) {
     Elb1764 a(defaultCodecParameters, defaultEncoderTuning);
+    Elb1764 b(defaultCodecParameters, defaultEncoderTuning, {CodecPath::reference});
     EXPECT_EQ(a.codecPath(), CodecPath::fast);
-    a.setCodecPath(CodecPath::reference);
-    EXPECT_EQ(a.codecPath(), CodecPath::reference);
-    Elb1764 b(defaultCodecParameters, defaultEncoderTuning);
-    EXPECT_EQ(b.codecPath(), CodecPath::fast);
+    EXPECT_EQ(a.instructionSet(), bestInstructionSet());
+    EXPECT_EQ(b.codecPath(), CodecPath::reference);
 }
 
-// Switching paths between frames carries the phase history and the noise
-// generator along: the state is shared, only the arithmetic differs.
-TEST_F(FastPath, AlternatingPathsFrameByFrameGivesTheReferenceStream) {
+// The phase history and the noise generator evolve alike on both paths, so
+// every frame leaves the two codecs of each side in the same state.
+TEST_F(FastPath, BothPathsCarryTheSameStateFromFrameToFrame) {
     const Signal& signal = material()[0].signal;
-    const PipelineRun reference = runPipeline(signal, CodecPath::reference);
-    Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
-    Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
+    Elb1764 encoders[2] = {{defaultCodecParameters, defaultEncoderTuning, {CodecPath::reference}},
+                           {defaultCodecParameters, defaultEncoderTuning}};
+    Elb1764 decoders[2] = {{defaultCodecParameters, defaultEncoderTuning, {CodecPath::reference}},
+                           {defaultCodecParameters, defaultEncoderTuning}};
     const int blocks = static_cast<int>(signal.size() / blockSamples);
     for (int b = 0; b < blocks; ++b) {
-        encoder.setCodecPath(b % 2 ? CodecPath::fast : CodecPath::reference);
-        decoder.setCodecPath(b % 3 ? CodecPath::reference : CodecPath::fast);
-        std::vector<uint8_t> packet(1024, 0);
-        da_BinWriter out(packet.data(), 1024);
-        encoder.pushSamples(signal.data() + static_cast<std::size_t>(b) * blockSamples);
-        encoder.analyzeAndEncode(out);
-        out.writeBits(0, (8 - out.bitPosition % 8) % 8);
-        packet.resize(static_cast<std::size_t>(out.bitPosition / 8));
-        ASSERT_EQ(packet, reference.packets[static_cast<std::size_t>(b)]) << "frame " << b;
-        std::vector<Complex> both(2 * blockLength);
-        da_BinReader in(packet.data(), static_cast<int>(packet.size()));
-        decoder.decodeFrame(in, both.data(), both.data() + blockLength);
-        ASSERT_EQ(std::memcmp(both.data(), reference.spectra[static_cast<std::size_t>(b)].data(),
-                              both.size() * sizeof(Complex)),
-                  0)
+        std::vector<uint8_t> packets[2];
+        std::vector<Complex> spectra[2];
+        for (int i = 0; i < 2; ++i) {
+            packets[i].assign(1024, 0);
+            da_BinWriter out(packets[i].data(), 1024);
+            encoders[i].pushSamples(signal.data() + static_cast<std::size_t>(b) * blockSamples);
+            encoders[i].analyzeAndEncode(out);
+            packets[i].resize(static_cast<std::size_t>((out.bitPosition + 7) / 8));
+            spectra[i].assign(2 * blockLength, Complex{});
+            da_BinReader in(packets[0].data(), static_cast<int>(packets[0].size()));
+            decoders[i].decodeFrame(in, spectra[i].data(), spectra[i].data() + blockLength);
+        }
+        ASSERT_EQ(packets[0], packets[1]) << "frame " << b;
+        ASSERT_EQ(std::memcmp(spectra[0].data(), spectra[1].data(), spectra[0].size() * sizeof(Complex)), 0)
             << "frame " << b;
+        const NoiseGeneratorState g0 = decoders[0].noiseGenerator(), g1 = decoders[1].noiseGenerator();
+        ASSERT_TRUE(g0.counter == g1.counter && g0.state == g1.state) << "frame " << b;
     }
 }
 
@@ -292,13 +278,12 @@ TEST_F(FastPath, OtherParameterBlocksAndTuningsGiveTheReferenceBits) {
     const Signal& signal = material()[5].signal;
     for (const Case& c : cases) {
         ASSERT_TRUE(codecParametersDecodable(c.parameters)) << c.name;
-        for (CodecSimdLevel level : availableLevels()) {
-            ASSERT_TRUE(selectCodecSimdLevel(level));
-            Elb1764 reference(c.parameters, c.tuning);
-            Elb1764 fast(c.parameters, c.tuning);
-            reference.setCodecPath(CodecPath::reference);
+        for (InstructionSet level : availableInstructionSets()) {
+            const CodecOptions onLevel{CodecPath::fast, level};
+            Elb1764 reference(c.parameters, c.tuning, {CodecPath::reference});
+            Elb1764 fast(c.parameters, c.tuning, onLevel);
             const bool fineGrid = c.tuning.phaseSearchSteps > FastPathData::maxTabledTrials;
-            if (fineGrid && level != bestCodecSimdLevel()) continue;  // no kernel runs: once is enough
+            if (fineGrid && level != bestInstructionSet()) continue;  // no kernel runs: once is enough
             const int blocks = fineGrid ? 4 : 24;
             for (int b = 0; b < blocks; ++b) {
                 std::vector<uint8_t> packets[2] = {std::vector<uint8_t>(1024, 0), std::vector<uint8_t>(1024, 0)};
@@ -311,7 +296,7 @@ TEST_F(FastPath, OtherParameterBlocksAndTuningsGiveTheReferenceBits) {
                     bits[i] = out.bitPosition;
                 }
                 ASSERT_EQ(bits[0], bits[1]) << c.name << ", frame " << b;
-                ASSERT_EQ(packets[0], packets[1]) << c.name << " (" << codecSimdLevelName(level) << "), frame " << b;
+                ASSERT_EQ(packets[0], packets[1]) << c.name << " (" << instructionSetName(level) << "), frame " << b;
                 std::vector<Complex> spectra[2] = {std::vector<Complex>(2 * blockLength),
                                                    std::vector<Complex>(2 * blockLength)};
                 for (int i = 0; i < 2; ++i) {
@@ -335,9 +320,9 @@ TEST_F(FastPath, DecodingRandomBytesGivesTheReferenceSpectra) {
     tight.toneBins = 882;
     tight.noiseBins = 500;  // bins above the noise bands stay silent
     for (const CodecParameters& p : {defaultCodecParameters, tight}) {
-        Elb1764 reference(p, defaultEncoderTuning);
+        Elb1764 reference(p, defaultEncoderTuning, {CodecPath::reference});
         Elb1764 fast(p, defaultEncoderTuning);
-        reference.setCodecPath(CodecPath::reference);
+        
         std::mt19937 rng(21);
         std::vector<uint8_t> bytes(1024);
         for (int frame = 0; frame < 200; ++frame) {
@@ -360,8 +345,8 @@ TEST_F(FastPath, AnUnusableBlockLeavesSilenceOnBothPaths) {
     CodecParameters broken = defaultCodecParameters;
     broken.noiseBands = 0;
     for (CodecPath path : {CodecPath::reference, CodecPath::fast}) {
-        Elb1764 codec(broken, defaultEncoderTuning);
-        codec.setCodecPath(path);
+        Elb1764 codec(broken, defaultEncoderTuning, {path});
+        
         std::vector<uint8_t> bytes(1024, 0xA5);
         std::vector<Complex> spectra(2 * blockLength, Complex{1.0f, 2.0f});
         da_BinReader in(bytes.data(), 1024);
@@ -474,8 +459,7 @@ std::vector<Band> adversarialBands() {
 }
 
 TEST_F(FastPath, EveryKernelVariantScoresTrialAnglesLikeTheLiteralLoop) {
-    for (CodecSimdLevel level : availableLevels()) {
-        ASSERT_TRUE(selectCodecSimdLevel(level));
+    for (InstructionSet level : availableInstructionSets()) {
         for (const Band& band : adversarialBands()) {
             for (int steps : {1, 2, 3, 8, 13, 16, 17, 96}) {
                 const std::vector<float> expected = referenceScores(band.a, band.b, steps);
@@ -495,11 +479,11 @@ TEST_F(FastPath, EveryKernelVariantScoresTrialAnglesLikeTheLiteralLoop) {
                 for (std::size_t k = 0; k < band.a.size(); ++k)
                     lanes.insert(lanes.end(), {band.a[k].re, band.a[k].im, band.b[k].re, band.b[k].im});
                 std::vector<float> scores(static_cast<std::size_t>(padded), -1.0f);
-                activeCodecKernels().scorePhaseTrials(lanes.data(), static_cast<int>(band.a.size()), raRe.data(),
+                simdKernels(level)->codec.scorePhaseTrials(lanes.data(), static_cast<int>(band.a.size()), raRe.data(),
                                                       raIm.data(), rbRe.data(), rbIm.data(), steps, scores.data());
                 for (int j = 0; j < steps; ++j)
                     ASSERT_TRUE(sameBits(scores[j], expected[static_cast<std::size_t>(j)]))
-                        << codecSimdLevelName(level) << ", " << band.name << ", " << steps << " steps, angle " << j
+                        << instructionSetName(level) << ", " << band.name << ", " << steps << " steps, angle " << j
                         << ": " << scores[j] << " vs " << expected[static_cast<std::size_t>(j)];
             }
         }
@@ -507,10 +491,10 @@ TEST_F(FastPath, EveryKernelVariantScoresTrialAnglesLikeTheLiteralLoop) {
 }
 
 TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
-    for (CodecSimdLevel level : availableLevels()) {
-        ASSERT_TRUE(selectCodecSimdLevel(level));
-        Elb1764 reference(defaultCodecParameters, defaultEncoderTuning);
-        Elb1764 fast(defaultCodecParameters, defaultEncoderTuning);
+    for (InstructionSet level : availableInstructionSets()) {
+        const CodecOptions onLevel{CodecPath::fast, level};
+        Elb1764 reference(defaultCodecParameters, defaultEncoderTuning, onLevel);
+        Elb1764 fast(defaultCodecParameters, defaultEncoderTuning, onLevel);
         for (const Band& band : adversarialBands()) {
             for (int32_t history : {0, 5, 95, 96, 150, 191}) {
                 for (float energy : {0.0f, 1.0f, 1e30f}) {
@@ -520,7 +504,7 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
                     const int n = static_cast<int>(band.a.size());
                     const int refCode = reference.encodeBandPhase(refA.data(), refB.data(), n, refAngle, refEnergy);
                     const int fastCode = fast.encodeBandPhaseFast(fastA.data(), fastB.data(), n, fastAngle, fastEnergy);
-                    const std::string what = std::string(codecSimdLevelName(level)) + ", " + band.name;
+                    const std::string what = std::string(instructionSetName(level)) + ", " + band.name;
                     ASSERT_EQ(refCode, fastCode) << what;
                     ASSERT_EQ(refAngle, fastAngle) << what;
                     ASSERT_TRUE(sameBits(refEnergy, fastEnergy)) << what;
@@ -535,7 +519,7 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
 // Opens the fast path's working data: how many angles the last search scored exactly.
 class SearchProbe : public Elb1764 {
 public:
-    SearchProbe() : Elb1764(defaultCodecParameters, defaultEncoderTuning) {}
+    explicit SearchProbe(CodecOptions options = {}) : Elb1764(defaultCodecParameters, defaultEncoderTuning, options) {}
     int exactTrials() const { return fast->lastExactTrials; }
 };
 
@@ -546,13 +530,13 @@ public:
 // different sizes, at many band lengths. The pruned search must choose what
 // the reference chooses every time.
 TEST_F(FastPath, PrunedSearchAgreesOnKnifeEdgeBands) {
-    for (CodecSimdLevel level : availableLevels()) {
-        ASSERT_TRUE(selectCodecSimdLevel(level));
+    for (InstructionSet level : availableInstructionSets()) {
+        const CodecOptions onLevel{CodecPath::fast, level};
         std::mt19937 rng(61);
         std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
         std::uniform_int_distribution<int> lengths(1, 600);
-        SearchProbe reference;
-        SearchProbe fast;
+        SearchProbe reference(onLevel);
+        SearchProbe fast(onLevel);
         long exactTotal = 0;
         int searches = 0;
         for (int trial = 0; trial < 600; ++trial) {
@@ -581,7 +565,7 @@ TEST_F(FastPath, PrunedSearchAgreesOnKnifeEdgeBands) {
             float energy1 = 0.0f, energy2 = 0.0f;
             const int code1 = reference.encodeBandPhase(a.data(), b.data(), n, angle1, energy1);
             const int code2 = fast.encodeBandPhaseFast(a2.data(), b2.data(), n, angle2, energy2);
-            ASSERT_EQ(code1, code2) << codecSimdLevelName(level) << ", band " << trial << " (kind " << kind << ", " << n
+            ASSERT_EQ(code1, code2) << instructionSetName(level) << ", band " << trial << " (kind " << kind << ", " << n
                                     << " bins)";
             ASSERT_EQ(angle1, angle2) << "band " << trial;
             ASSERT_EQ(std::memcmp(a.data(), a2.data(), a.size() * sizeof(Complex)), 0) << "band " << trial;
@@ -590,7 +574,7 @@ TEST_F(FastPath, PrunedSearchAgreesOnKnifeEdgeBands) {
         }
         // The first pass does rule angles out: on these bands far fewer than all
         // 96 are scored exactly on average.
-        EXPECT_LT(exactTotal, 20L * searches) << codecSimdLevelName(level);
+        EXPECT_LT(exactTotal, 20L * searches) << instructionSetName(level);
     }
 }
 
@@ -672,18 +656,18 @@ TEST_F(FastPath, FastToneChoiceMatchesTheReference) {
     CodecParameters few = defaultCodecParameters;
     few.toneCount = 1;
     few.toneBins = 7;
-    for (CodecSimdLevel level : availableLevels()) {
-        ASSERT_TRUE(selectCodecSimdLevel(level));
+    for (InstructionSet level : availableInstructionSets()) {
+        const CodecOptions onLevel{CodecPath::fast, level};
         for (const CodecParameters& p : {defaultCodecParameters, few}) {
             for (const EncoderTuning& t : tunings) {
-                Elb1764 codec(p, t);
+                Elb1764 codec(p, t, onLevel);
                 for (const auto& [name, spectrum] : adversarialMonoSpectra()) {
                     std::vector<float> x1 = spectrum, x2 = spectrum;
                     std::vector<int> codes1(blockLength, -1), bins1(blockLength, -1), codes2(blockLength, -1),
                         bins2(blockLength, -1);
                     codec.extractTones(x1.data(), codes1.data(), bins1.data());
                     codec.extractTonesFast(x2.data(), codes2.data(), bins2.data());
-                    const std::string what = std::string(codecSimdLevelName(level)) + ", " + name;
+                    const std::string what = std::string(instructionSetName(level)) + ", " + name;
                     ASSERT_EQ(codes1, codes2) << what;
                     ASSERT_EQ(bins1, bins2) << what;
                     ASSERT_EQ(std::memcmp(x1.data(), x2.data(), x1.size() * sizeof(float)), 0) << what;
@@ -788,19 +772,21 @@ TEST_F(FastPath, TablesHoldTheReferenceValues) {
     EXPECT_TRUE(none.trialRaRe.empty());
 }
 
-TEST_F(FastPath, KernelVariantsAreSelectableOnlyWhereAvailable) {
-    EXPECT_TRUE(codecSimdLevelAvailable(bestCodecSimdLevel()));
-    for (CodecSimdLevel level : availableLevels()) {
-        EXPECT_TRUE(selectCodecSimdLevel(level));
-        EXPECT_EQ(activeCodecSimdLevel(), level);
+TEST_F(FastPath, KernelVariantsAreChosenOnlyWhereAvailable) {
+    EXPECT_TRUE(instructionSetAvailable(bestInstructionSet()));
+    EXPECT_EQ(bestSimdKernels().set, bestInstructionSet());
+    for (InstructionSet set : {InstructionSet::portable, InstructionSet::sse2, InstructionSet::avx2, InstructionSet::avx512}) {
+        const Elb1764 codec(defaultCodecParameters, defaultEncoderTuning, {CodecPath::fast, set});
+        if (instructionSetAvailable(set)) {
+            ASSERT_NE(simdKernels(set), nullptr) << instructionSetName(set);
+            EXPECT_EQ(simdKernels(set)->set, set);
+            EXPECT_EQ(codec.instructionSet(), set);
+        } else {
+            EXPECT_EQ(simdKernels(set), nullptr) << instructionSetName(set);
+            EXPECT_EQ(codec.instructionSet(), InstructionSet::portable) << "an unavailable set runs the portable kernels";
+        }
     }
-    for (CodecSimdLevel level : {CodecSimdLevel::sse2, CodecSimdLevel::avx2, CodecSimdLevel::avx512}) {
-        if (codecSimdLevelAvailable(level)) continue;
-        const CodecSimdLevel before = activeCodecSimdLevel();
-        EXPECT_FALSE(selectCodecSimdLevel(level));
-        EXPECT_EQ(activeCodecSimdLevel(), before);
-    }
-    EXPECT_STREQ(codecSimdLevelName(CodecSimdLevel::avx512), "avx512");
+    EXPECT_STREQ(instructionSetName(InstructionSet::avx512), "avx512");
 }
 
 }  // namespace

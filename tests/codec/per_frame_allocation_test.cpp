@@ -61,14 +61,11 @@ TEST_F(PerFrameAllocation, EncodingFramesDoesNotAllocate) {
 TEST_F(PerFrameAllocation, WholeEncodeAndDecodeStepsDoNotAllocateOnEitherPath) {
     // The jobs' per-frame work: push, analyse and encode, decode and
     // synthesise, pop; a codec and its buffers are built once per job.
-    const TransformPath savedPath = homosoundwork1764::transformPath();
     for (const bool fast : {false, true}) {
         SCOPED_TRACE(fast ? "fast path" : "reference path");
-        homosoundwork1764::setTransformPath(fast ? TransformPath::fast : TransformPath::reference);
-        Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning);
-        Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning);
-        encoder.setCodecPath(fast ? CodecPath::fast : CodecPath::reference);
-        decoder.setCodecPath(fast ? CodecPath::fast : CodecPath::reference);
+        const CodecOptions options{fast ? CodecPath::fast : CodecPath::reference};
+        Elb1764 encoder(defaultCodecParameters, defaultEncoderTuning, options);
+        Elb1764 decoder(defaultCodecParameters, defaultEncoderTuning, options);
         std::vector<int16_t> block(2 * blockLength), out(2 * blockLength);
         std::vector<uint8_t> packet(1024);
         uint32_t seed = 11;
@@ -90,5 +87,4 @@ TEST_F(PerFrameAllocation, WholeEncodeAndDecodeStepsDoNotAllocateOnEitherPath) {
         EXPECT_EQ(heapAllocations.load(), before);
         EXPECT_EQ(packetsDecoded, 12);
     }
-    homosoundwork1764::setTransformPath(savedPath);
 }

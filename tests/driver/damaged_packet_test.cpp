@@ -21,7 +21,6 @@ struct PacketSpan {
 // Finds the packets of a container by decoding each frame, as a decoder does.
 std::vector<PacketSpan> splitPackets(const std::vector<uint8_t>& container)
 {
-    initTransformTables();
     CodecParameters parameters{};
     std::memcpy(&parameters, container.data() + 4, sizeof parameters);
     Elb1764 codec(parameters, defaultEncoderTuning);
@@ -34,7 +33,6 @@ std::vector<PacketSpan> splitPackets(const std::vector<uint8_t>& container)
         spans.push_back({at, reader.bitPosition});
         at += static_cast<size_t>((reader.bitPosition + 7) / 8);
     }
-    releaseTransformTables();
     return spans;
 }
 

@@ -141,9 +141,7 @@ protected:
     static void SetUpTestSuite()
     {
         loadWorkingParameters();
-        initTransformTables();
     }
-    static void TearDownTestSuite() { releaseTransformTables(); }
 
     // Replays every .q58 and .wav file of folder; returns how many.
     static int replayFolder(const fs::path& folder)

@@ -23,7 +23,6 @@ TEST(WaveSizeLimit, TheRealLimitIsTheLastWholeBlockUnderFourGibibytes)
 TEST(WaveSizeLimit, BlocksUpToTheLimitAreWrittenAndNoMore)
 {
     loadWorkingParameters();
-    initTransformTables();
     ScratchDir dir;
     constexpr uint64_t frames = 4;
     writeFileBytes(dir.file("s.wav"), makeWav(silence(frames * 882)));
@@ -57,5 +56,4 @@ TEST(WaveSizeLimit, BlocksUpToTheLimitAreWrittenAndNoMore)
         ASSERT_EQ(wav.size(), 44 + c.blocksWritten * blockBytes);
         EXPECT_EQ(getLe32(wav, 40), c.blocksWritten * blockBytes);
     }
-    releaseTransformTables();
 }

@@ -29,7 +29,6 @@ struct Packets {
 // lengths vary and some end on a byte boundary by chance.
 Packets encodeFrames(int frames)
 {
-    initTransformTables();
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     Packets out;
     int16_t block[blockSamples];

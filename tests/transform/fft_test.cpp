@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -177,38 +179,41 @@ TEST_F(Dft, InverseMatchesTheDirectSumAndUndoesTheForward) {
     EXPECT_LT(worst / 30000.0, 1e-5);
 }
 
+// The one table object of the process.
+const TransformTables& shared = transformTables();
+
 using Tables = ::testing::Test;
 
 TEST_F(Tables, PiEntersAsTheNearestFloat) {
     EXPECT_EQ(floatBits(singlePi), 0x40490FDBu);
     EXPECT_EQ(floatBits(twoPi), 0x40C90FDBu);
     // With pi taken as a double these would round to -0.5 and a different window.
-    EXPECT_EQ(roots3[1].re, -0.50000006f);
-    EXPECT_NEAR(roots3[1].im, -0.86602539f, 1e-8);
-    EXPECT_NEAR(sineWindow[0], 0.00089047, 1e-8);
+    EXPECT_EQ(shared.roots3[1].re, -0.50000006f);
+    EXPECT_NEAR(shared.roots3[1].im, -0.86602539f, 1e-8);
+    EXPECT_NEAR(shared.sineWindow[0], 0.00089047, 1e-8);
 }
 
 TEST_F(Tables, RootTablesHoldThePowersOfTheirRoot) {
     const double pi = 3.14159265358979323846;
     struct Named { const Complex* table; int n; int sign; };
-    const Named tables[] = {{roots3, 3, -1},       {roots7, 7, -1},       {roots9, 9, -1},
-                            {roots49, 49, -1},     {roots441, 441, -1},   {roots1764, 1764, -1},
-                            {roots3528, 3528, -1}, {roots7056, 7056, -1}, {invRoots3528, 3528, +1},
-                            {invRoots7056, 7056, +1}};
+    const Named tables[] = {{shared.roots3, 3, -1},       {shared.roots7, 7, -1},       {shared.roots9, 9, -1},
+                            {shared.roots49, 49, -1},     {shared.roots441, 441, -1},   {shared.roots1764, 1764, -1},
+                            {shared.roots3528, 3528, -1}, {shared.roots7056, 7056, -1}, {shared.invRoots3528, 3528, +1},
+                            {shared.invRoots7056, 7056, +1}};
     for (const auto& t : tables) {
         for (int k = 0; k < t.n; ++k)
             ASSERT_LT(distance(t.table[k], std::polar(1.0, t.sign * 2.0 * pi * k / t.n)), 1e-6) << t.n << " " << k;
     }
-    EXPECT_EQ(zeroComplex->re, 0.0f);
-    EXPECT_EQ(zeroComplex->im, 0.0f);
+    EXPECT_EQ(zeroComplex.re, 0.0f);
+    EXPECT_EQ(zeroComplex.im, 0.0f);
 }
 
 TEST_F(Tables, SineWindowHalvesArePowerComplementary) {
     for (int k = 0; k < 882; ++k) {
-        const double a = sineWindow[k], b = sineWindow[k + 882];
+        const double a = shared.sineWindow[k], b = shared.sineWindow[k + 882];
         ASSERT_NEAR(a * a + b * b, 1.0, 2e-7) << k;
         // Symmetric up to the float pi's offset from pi (about 9e-8).
-        ASSERT_NEAR(sineWindow[k], sineWindow[1763 - k], 1.5e-7) << k;
+        ASSERT_NEAR(shared.sineWindow[k], shared.sineWindow[1763 - k], 1.5e-7) << k;
     }
 }
 
@@ -251,24 +256,13 @@ TEST(RootOfUnity, TablesAreBuiltFromIt) {
     delete[] window;
 }
 
-TEST(TableLifecycle, InitAndReleaseAreIdempotent) {
-    initTransformTables();
-    const Complex* first = roots1764;
-    initTransformTables();
-    EXPECT_EQ(roots1764, first) << "second init must keep the tables";
-
-    releaseTransformTables();
-    for (const void* p : {static_cast<const void*>(zeroComplex), static_cast<const void*>(roots3),
-                          static_cast<const void*>(roots7), static_cast<const void*>(roots9),
-                          static_cast<const void*>(roots49), static_cast<const void*>(roots441),
-                          static_cast<const void*>(roots1764), static_cast<const void*>(roots3528),
-                          static_cast<const void*>(roots7056), static_cast<const void*>(invRoots3528),
-                          static_cast<const void*>(invRoots7056), static_cast<const void*>(sineWindow)})
-        EXPECT_EQ(p, nullptr);
-    releaseTransformTables();
-
-    initTransformTables();
-    ASSERT_NE(roots1764, nullptr);
+TEST(TableLifecycle, OneObjectBuiltOnceWhicheverThreadAsksFirst) {
+    // Codecs on several threads may ask for the tables at the same moment.
+    const TransformTables* seen[4] = {};
+    std::vector<std::thread> threads;
+    for (auto& slot : seen) threads.emplace_back([&slot] { slot = &transformTables(); });
+    for (auto& thread : threads) thread.join();
+    for (const TransformTables* tables : seen) EXPECT_EQ(tables, &transformTables());
     std::vector<Complex> x(1764, Complex{0.0f, 0.0f}), y(1764);
     x[0] = {1.0f, 0.0f};
     fft1764(x.data(), y.data(), 1, 1);

@@ -147,7 +147,7 @@ TEST_F(FilterBank, SynthesisOfAnalysisIsTheSquaredWindow) {
     std::vector<Complex> out(windowLength);
     synthesizeFrame(s.left.data(), s.right.data(), out.data());
     for (int n = 0; n < windowLength; ++n) {
-        const double w2 = static_cast<double>(sineWindow[n]) * sineWindow[n];
+        const double w2 = static_cast<double>(transformTables().sineWindow[n]) * transformTables().sineWindow[n];
         ASSERT_NEAR(out[n].re, w2 * frame[n].re, 0.05) << n;
         ASSERT_NEAR(out[n].im, w2 * frame[n].im, 0.05) << n;
     }

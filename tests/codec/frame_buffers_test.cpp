@@ -9,7 +9,7 @@
 #include "tests/transform/transform_test_support.h"
 #include "transform/filter_bank.h"
 #include "base/frame_sizes.h"
-#include "transform/homosoundwork1764.h"
+#include "codec/homosoundwork1764.h"
 
 namespace {
 
