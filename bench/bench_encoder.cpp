@@ -20,6 +20,7 @@
 #include "simd/kernels.h"
 #include "codec/codec_parameters.h"
 #include "codec/elb1764.h"
+#include "codec/frame_steps.h"
 #include "transform/filter_bank.h"
 #include "base/frame_sizes.h"
 #include "transform/transform_tables.h"
@@ -220,8 +221,8 @@ void phaseSearchBench(benchmark::State& state, CodecOptions options = {}) {
             Complex* b = right.data() + start;
             int32_t& prevAngle = angle[static_cast<std::size_t>(band)];
             float& prevEnergy = energy[static_cast<std::size_t>(band)];
-            benchmark::DoNotOptimize(fast ? codec->encodeBandPhaseFast(a, b, n, prevAngle, prevEnergy)
-                                          : codec->encodeBandPhase(a, b, n, prevAngle, prevEnergy));
+            benchmark::DoNotOptimize(fast ? FastSteps{*codec}.encodeBandPhase(a, b, n, prevAngle, prevEnergy)
+                                          : LiteralSteps{*codec}.encodeBandPhase(a, b, n, prevAngle, prevEnergy));
         }
         i = (i + 1) % frames.size();
     }
@@ -259,9 +260,9 @@ void extractTonesBench(benchmark::State& state, CodecOptions options = {}) {
     for (auto _ : state) {
         std::copy(monos[i].begin(), monos[i].end(), x.begin());
         if (fast)
-            codec->extractTonesFast(x.data(), codes.data(), bins.data());
+            FastSteps{*codec}.extractTones(x.data(), codes.data(), bins.data());
         else
-            codec->extractTones(x.data(), codes.data(), bins.data());
+            LiteralSteps{*codec}.extractTones(x.data(), codes.data(), bins.data());
         benchmark::DoNotOptimize(bins.data());
         i = (i + 1) % monos.size();
     }
@@ -284,7 +285,7 @@ void BM_MeasureBandNoise(benchmark::State& state) {
     std::vector<std::vector<float>> residuals = monoSpectra();
     std::vector<int> codes(static_cast<std::size_t>(defaultCodecParameters.toneCount));
     std::vector<int> bins(codes.size());
-    for (std::vector<float>& x : residuals) codec->extractTones(x.data(), codes.data(), bins.data());
+    for (std::vector<float>& x : residuals) LiteralSteps{*codec}.extractTones(x.data(), codes.data(), bins.data());
     const CodecParameters& p = defaultCodecParameters;
     const bool fast = state.range(0) != 0;
     state.SetLabel(fast ? "fast" : "reference");
@@ -294,8 +295,8 @@ void BM_MeasureBandNoise(benchmark::State& state) {
         for (int band = 0; band < p.noiseBands; ++band) {
             const int start = bandEdge(band, p.noiseBands, p.noiseBins);
             const int n = bandEdge(band + 1, p.noiseBands, p.noiseBins) - start;
-            benchmark::DoNotOptimize(fast ? codec->measureBandNoiseFast(x.data() + start, n, 0.5f)
-                                          : codec->measureBandNoise(x.data() + start, n, 0.5f));
+            benchmark::DoNotOptimize(fast ? FastSteps{*codec}.measureBandNoise(x.data() + start, n, 0.5f)
+                                          : LiteralSteps{*codec}.measureBandNoise(x.data() + start, n, 0.5f));
         }
         i = (i + 1) % residuals.size();
     }
@@ -317,7 +318,7 @@ void BM_MeasureBandBalance(benchmark::State& state) {
             const int n = bandEdge(band + 1, p.balanceBands, p.balanceBins) - start;
             const Complex* a = frame.left.data() + start;
             const Complex* b = frame.right.data() + start;
-            benchmark::DoNotOptimize(fast ? codec->measureBandBalanceFast(a, b, n) : codec->measureBandBalance(a, b, n));
+            benchmark::DoNotOptimize(fast ? FastSteps{*codec}.measureBandBalance(a, b, n) : LiteralSteps{*codec}.measureBandBalance(a, b, n));
         }
         i = (i + 1) % frames.size();
     }

@@ -62,24 +62,6 @@ Elb1764::~Elb1764()
     delete[] prevBandAngle;
 }
 
-void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out)
-{
-    if (path == CodecPath::fast) {
-        encodeFrameFast(left, right, out);
-    } else {
-        encodeFrameReference(left, right, out);
-    }
-}
-
-void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right)
-{
-    if (path == CodecPath::fast) {
-        decodeFrameFast(in, left, right);
-    } else {
-        decodeFrameReference(in, left, right);
-    }
-}
-
 int Elb1764::roundTripFrame(Complex* left, Complex* right)
 {
     uint8_t scratch[roundTripBufferBytes] = {};

@@ -33,6 +33,14 @@ public:
     NoiseGeneratorState noiseGenerator() const;
     void setNoiseGenerator(const NoiseGeneratorState& generator);
 
+protected:
+    // The frame steps. Each exists twice, as a literal rendering of its
+    // definition and as a fast form with the same results; a frame runs one
+    // set, chosen by the codec's path, through the one frame skeleton
+    // (codec/frame_skeleton.cpp; the step sets are in codec/frame_steps.h).
+    friend struct LiteralSteps;
+    friend struct FastSteps;
+
     // ---- frame encoder steps (codec/frame_encoder.cpp) ----
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
     int measureBandBalance(const Complex* a, const Complex* b, int n) const;
@@ -56,14 +64,19 @@ public:
     int normalizeGainFast(float* x, int n) const;
     int measureBandNoiseFast(const float* xb, int n, float exponent) const;
     void extractTonesFast(float* x, int* codes, int* bins);
+    void fillBandNoiseFast(float* yb, int n, int code);
+    void placeTonesFast(float* y, const int* codes, const int* bins) const;
+    void spreadWithGainFast(float* y, int code, Complex* left, Complex* right) const;
+    void applyBandBalanceFast(Complex* a, Complex* b, int n, int code) const;
     void rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const;
 
-protected:
-    // The two renderings of the virtual operations.
-    void encodeFrameReference(Complex* left, Complex* right, da_BinWriter& out);
-    void encodeFrameFast(Complex* left, Complex* right, da_BinWriter& out);
-    void decodeFrameReference(da_BinReader& in, Complex* left, Complex* right);
-    void decodeFrameFast(da_BinReader& in, Complex* left, Complex* right);
+    // The frame skeleton: the band loops and the order of the six fields,
+    // written once for both step sets.
+    template <class Steps>
+    void encodeFrameWith(Steps steps, Complex* left, Complex* right, da_BinWriter& out);
+    template <class Steps>
+    void decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Complex* right);
+
     // Steps 3 to 6 of the phase of one band, shared by both paths: the half
     // turn nearer the last angle, the slew limit, the history; returns the code.
     int settleBandAngle(int best, float energy, int32_t& prevAngle, float& prevEnergy) const;

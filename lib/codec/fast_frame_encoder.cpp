@@ -40,50 +40,6 @@ inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 }  // namespace
 
-void Elb1764::encodeFrameFast(Complex* left, Complex* right, da_BinWriter& out) {
-    if (!encoderUsable) return;
-    const CodecParameters& p = parameters;
-    const FastPathData& f = *fast;
-
-    // 1. Phase per band.
-    for (int i = 0; i < p.phaseBands; ++i) {
-        const int start = f.phaseEdges[at(i)];
-        const int n = f.phaseEdges[at(i + 1)] - start;
-        encoderPhaseCodes[i] =
-            encodeBandPhaseFast(left + start, right + start, n, prevBandAngle[i], prevBandEnergy[i]);
-    }
-
-    // 2. Balance per band.
-    for (int i = 0; i < p.balanceBands; ++i) {
-        const int start = f.balanceEdges[at(i)];
-        const int n = f.balanceEdges[at(i + 1)] - start;
-        encoderBalanceCodes[i] = measureBandBalanceFast(left + start, right + start, n);
-    }
-
-    // 3. Mono spectrum.
-    float* x = encoderMono;
-    for (int k = 0; k < blockLength; ++k)
-        x[k] = static_cast<float>(static_cast<double>(left[k].re) + right[k].re);
-
-    // 4.-6. Gain, tones, noise.
-    const int gainCode = normalizeGainFast(x, std::max(p.noiseBins, p.toneBins));
-    Q58_ASSERT_FINITE(x, blockLength);
-    extractTonesFast(x, encoderToneCodes, encoderToneBins);
-    for (int i = 0; i < p.noiseBands; ++i) {
-        const int start = f.noiseEdges[at(i)];
-        const int n = f.noiseEdges[at(i + 1)] - start;
-        encoderNoiseCodes[i] = measureBandNoiseFast(x + start, n, f.noiseExponents[at(i)]);
-    }
-
-    // 7. The six fields, in frame order.
-    out.writeBounded(1 << p.gainBits, gainCode);
-    out.writeCyclicArray(encoderPhaseCodes, p.phaseBands, 1 << p.phaseBits);
-    out.writeCyclicArray(encoderBalanceCodes, p.balanceBands, 1 << p.balanceBits);
-    out.writeCyclicArray(encoderNoiseCodes, p.noiseBands, 1 << p.noiseBits);
-    out.writeCyclicArray(encoderToneCodes, p.toneCount, 1 << p.toneBits);
-    out.writeSubset(encoderToneBins, 0, p.toneBins - 1, p.toneCount);
-}
-
 // The search of a band with the angles' exact scores, choosing among
 // them as the reference does: the first strictly best, from best 0 at score 0.
 //

@@ -62,58 +62,6 @@ double energyChange(float previous, float current) {
     return static_cast<double>(drop) * drop;
 }
 
-// The literal rendering of the frame steps (the fast one is in fast_frame_encoder.cpp).
-void Elb1764::encodeFrameReference(Complex* left, Complex* right, da_BinWriter& out) {
-    // A block outside the limits would index past the spectra or the working
-    // arrays; such a codec writes nothing rather than a frame nobody can read.
-    if (!encoderUsable) return;
-    const CodecParameters& p = parameters;
-
-    // 1. Phase per band; turns each band of left and right by its sent angle.
-    for (int i = 0; i < p.phaseBands; ++i) {
-        const int start = bandEdge(i, p.phaseBands, p.phaseBins);
-        const int n = bandEdge(i + 1, p.phaseBands, p.phaseBins) - start;
-        encoderPhaseCodes[i] =
-            encodeBandPhase(left + start, right + start, n, prevBandAngle[i], prevBandEnergy[i]);
-    }
-
-    // 2. Balance per band, measured on the turned spectra.
-    for (int i = 0; i < p.balanceBands; ++i) {
-        const int start = bandEdge(i, p.balanceBands, p.balanceBins);
-        const int n = bandEdge(i + 1, p.balanceBands, p.balanceBins) - start;
-        encoderBalanceCodes[i] = measureBandBalance(left + start, right + start, n);
-    }
-
-    // 3. Mono spectrum: the real part of the aligned sum.
-    float* x = encoderMono;
-    for (int k = 0; k < blockLength; ++k)
-        x[k] = static_cast<float>(static_cast<double>(left[k].re) + right[k].re);
-
-    // 4. Frame gain; x becomes relative to it.
-    const int gainCode = normalizeGain(x, std::max(p.noiseBins, p.toneBins));
-    Q58_ASSERT_FINITE(x, blockLength);
-
-    // 5. Tones, removed from x.
-    extractTones(x, encoderToneCodes, encoderToneBins);
-
-    // 6. Noise level per band of what is left.
-    for (int i = 0; i < p.noiseBands; ++i) {
-        const int start = bandEdge(i, p.noiseBands, p.noiseBins);
-        const int n = bandEdge(i + 1, p.noiseBands, p.noiseBins) - start;
-        const float exponent = static_cast<float>(
-            static_cast<double>(start) * tuning.noiseNormExponentSlope + tuning.noiseNormExponent);
-        encoderNoiseCodes[i] = measureBandNoise(x + start, n, exponent);
-    }
-
-    // 7. The six fields, in frame order.
-    out.writeBounded(1 << p.gainBits, gainCode);
-    out.writeCyclicArray(encoderPhaseCodes, p.phaseBands, 1 << p.phaseBits);
-    out.writeCyclicArray(encoderBalanceCodes, p.balanceBands, 1 << p.balanceBits);
-    out.writeCyclicArray(encoderNoiseCodes, p.noiseBands, 1 << p.noiseBits);
-    out.writeCyclicArray(encoderToneCodes, p.toneCount, 1 << p.toneBits);
-    out.writeSubset(encoderToneBins, 0, p.toneBins - 1, p.toneCount);
-}
-
 int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
     const int steps = tuning.phaseSearchSteps;  // K: trial angles over half a turn
     if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no usable grid to search on

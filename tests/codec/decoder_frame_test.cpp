@@ -10,6 +10,7 @@
 
 #include "bits/bin_reader.h"
 #include "codec/band_edges.h"
+#include "codec/frame_steps.h"
 #include "codec/level_scale.h"
 #include "decoder_test_support.h"
 #include "base/frame_sizes.h"
@@ -77,7 +78,7 @@ TEST(DecodeFrame, SilentPacketSpectra)
             ASSERT_EQ(s.right[k].re, 0.0f) << k;
             continue;
         }
-        const double u = generator.nextNoise();
+        const double u = LiteralSteps{generator}.nextNoise();
         // Tones (code 30: +2^-16) replace the noise of bins 0..31; the rest
         // is noise at 2^-16, all times the frame gain.
         const float y = k < 32 ? floorGain * std::ldexp(1.0f, -16)
@@ -199,7 +200,7 @@ TEST(DecodeFrame, QuietestNoiseIsTwoToTheMinusSixteenOfTheGain)
     const float gain = static_cast<float>(fromLevel(32.0 + 96.0 * 100 / 255.0));
     double largest = 0.0;
     for (int k = 0; k < 704; ++k) {
-        const double u = generator.nextNoise();
+        const double u = LiteralSteps{generator}.nextNoise();
         if (k < 32) {
             continue;
         }
@@ -240,7 +241,7 @@ TEST(DecodeFrame, FrameWithoutTonesIsAllNoise)
     EXPECT_EQ(decodeInto(codec, packet, s), bits);
     CodecProbe generator;
     for (int k = 0; k < 704; ++k) {
-        const float y = floorGain * static_cast<float>(generator.nextNoise());
+        const float y = floorGain * static_cast<float>(LiteralSteps{generator}.nextNoise());
         ASSERT_NEAR(s.left[k].re, y * (1.0f - 1.5f / 31.0f), 1e-6f * std::fabs(y) + 1e-6f) << k;
     }
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "codec/frame_steps.h"
 #include "decoder_test_support.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST(NoiseGenerator, FirstStatesAndDraws)
     const std::vector<int64_t> rs = {0, 0, 0, 0, 0, 4, 1463509, 709664080};
     std::vector<double> us;
     for (std::size_t i = 0; i < rs.size(); ++i) {
-        us.push_back(codec.nextNoise());
+        us.push_back(LiteralSteps{codec}.nextNoise());
         if (i < states.size()) {
             EXPECT_EQ(codec.noiseState, states[i]) << "after draw " << i + 1;
         }
@@ -86,7 +87,7 @@ TEST(NoiseGenerator, StaysInsideItsRangeAndLooksUniform)
     int buckets[4] = {0, 0, 0, 0};
     double sum = 0.0;
     for (int i = 0; i < draws; ++i) {
-        const double u = codec.nextNoise();
+        const double u = LiteralSteps{codec}.nextNoise();
         ASSERT_GE(u, -2.0);
         ASSERT_LT(u, 2.0);
         sum += u;
@@ -113,7 +114,7 @@ TEST(NoiseGenerator, CounterWrapsPastTwoToTheThirtyOneDeterministically)
         for (int step = 0; step < 6; ++step) {
             const int32_t counter32 = static_cast<int32_t>(counter > INT32_MAX ? counter - 4294967296LL : counter);
             const ReferenceDraw expected = referenceDraw(state, counter32);
-            const double u = codec.nextNoise();
+            const double u = LiteralSteps{codec}.nextNoise();
             EXPECT_EQ(u, expected.u) << "step " << step;
             EXPECT_EQ(codec.noiseState, asSigned(expected.x)) << "step " << step;
             state = expected.x;
@@ -130,7 +131,7 @@ TEST(NoiseGenerator, NegativeCounterIsSignExtendedIntoTheState)
     CodecProbe codec;
     codec.noiseState = 5;
     codec.noiseCounter = -1;
-    codec.nextNoise();
+    LiteralSteps{codec}.nextNoise();
     // 5 * 6 + (-1) = 29: the counter enters as a 64-bit -1, not as 2^32 - 1.
     EXPECT_EQ(codec.noiseState, 29);
     EXPECT_EQ(codec.noiseCounter, 0);
@@ -141,6 +142,6 @@ TEST(NoiseGenerator, TwoCodecsDrawTheSameSequence)
     CodecProbe a;
     CodecProbe b;
     for (int i = 0; i < 5000; ++i) {
-        ASSERT_EQ(a.nextNoise(), b.nextNoise()) << i;
+        ASSERT_EQ(LiteralSteps{a}.nextNoise(), LiteralSteps{b}.nextNoise()) << i;
     }
 }

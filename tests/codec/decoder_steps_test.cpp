@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "codec/frame_steps.h"
 #include "codec/level_scale.h"
 #include "decoder_test_support.h"
 #include "base/frame_sizes.h"
@@ -57,10 +58,10 @@ TEST(DecoderSteps, BandNoiseUsesOneDrawPerBinAtTheBandLevel)
     CodecProbe codec;
     CodecProbe reference;
     std::vector<float> y(40, 0.0f);
-    codec.fillBandNoise(y.data(), 8, 0);  // code 0: level -96, amplitude 2^-16
-    codec.fillBandNoise(y.data() + 8, 32, 31);  // code 31: level 0, amplitude 1
+    LiteralSteps{codec}.fillBandNoise(y.data(), 8, 0);  // code 0: level -96, amplitude 2^-16
+    LiteralSteps{codec}.fillBandNoise(y.data() + 8, 32, 31);  // code 31: level 0, amplitude 1
     for (int k = 0; k < 40; ++k) {
-        const double u = reference.nextNoise();
+        const double u = LiteralSteps{reference}.nextNoise();
         const double amplitude = k < 8 ? twoToMinus16 : 1.0;
         EXPECT_EQ(y[k], static_cast<float>(u * amplitude)) << k;
     }
@@ -75,9 +76,9 @@ TEST(DecoderSteps, BandNoiseAddsToWhatTheBandHolds)
     CodecProbe codec;
     CodecProbe reference;
     std::vector<float> y(3, 0.25f);
-    codec.fillBandNoise(y.data(), 3, 31);
+    LiteralSteps{codec}.fillBandNoise(y.data(), 3, 31);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(y[k], static_cast<float>(0.25f + reference.nextNoise())) << k;
+        EXPECT_EQ(y[k], static_cast<float>(0.25f + LiteralSteps{reference}.nextNoise())) << k;
     }
 }
 
@@ -92,7 +93,7 @@ TEST(DecoderSteps, ToneCodesCarryLevelAndSign)
         codes[j] = j;  // level codes 0..15, each with both signs
         bins[j] = 3 * j + 1;
     }
-    codec.placeTones(y.data(), codes.data(), bins.data());
+    LiteralSteps{codec}.placeTones(y.data(), codes.data(), bins.data());
     for (int j = 0; j < p.toneCount; ++j) {
         const float magnitude = static_cast<float>(std::pow(2.0, -(j / 2) * 96.0 / 15.0 / 6.0));
         const float expected = (j % 2 == 1) ? -magnitude : magnitude;
@@ -113,7 +114,7 @@ TEST(DecoderSteps, QuietestPositiveToneIsTwoToTheMinusSixteen)
     for (int j = 0; j < 32; ++j) {
         bins[j] = j + 500;
     }
-    codec.placeTones(y.data(), codes.data(), bins.data());
+    LiteralSteps{codec}.placeTones(y.data(), codes.data(), bins.data());
     for (int j = 0; j < 32; ++j) {
         EXPECT_EQ(y[500 + j], twoToMinus16);
     }
@@ -127,13 +128,13 @@ TEST(DecoderSteps, GainScalesEveryBin)
         y[k] = static_cast<float>(k % 7) - 3.0f;
     }
     std::vector<float> original = y;
-    codec.applyGain(y.data(), 0);
+    LiteralSteps{codec}.applyGain(y.data(), 0);
     const float floorGain = static_cast<float>(std::pow(2.0, 32.0 / 6.0));
     for (int k = 0; k < blockLength; ++k) {
         EXPECT_EQ(y[k], floorGain * original[k]);
     }
     y = original;
-    codec.applyGain(y.data(), 255);  // level 128: 2^(64/3), about 2642246
+    LiteralSteps{codec}.applyGain(y.data(), 255);  // level 128: 2^(64/3), about 2642246
     EXPECT_FLOAT_EQ(y[0], -3.0f * 2642245.95f);
     EXPECT_FLOAT_EQ(y[blockLength - 1], original[blockLength - 1] * 2642245.95f);
 }
@@ -147,7 +148,7 @@ TEST(DecoderSteps, BalanceNearCentreLeavesBothChannelsAtTheMono)
     CodecProbe codec(p);
     std::vector<Complex> a = {{1.0f, 0.0f}, {-2.5f, 0.0f}, {0.0f, 0.0f}};
     std::vector<Complex> b = a;
-    codec.applyBandBalance(a.data(), b.data(), 3, 1 << 19);
+    LiteralSteps{codec}.applyBandBalance(a.data(), b.data(), 3, 1 << 19);
     for (int k = 0; k < 3; ++k) {
         const float y = k == 0 ? 1.0f : (k == 1 ? -2.5f : 0.0f);
         expectComplexNear(a[k], y, 0.0f, 1e-5f);
@@ -165,12 +166,12 @@ TEST(DecoderSteps, BalanceAtOneSixthAndFiveSixthsSilencesOneChannel)
     const int fiveSixths = static_cast<int>(std::lround(top * 5.0 / 6.0));
     std::vector<Complex> a = {{3.0f, 0.0f}};
     std::vector<Complex> b = a;
-    codec.applyBandBalance(a.data(), b.data(), 1, oneSixth);  // with balanceScale 1.5
+    LiteralSteps{codec}.applyBandBalance(a.data(), b.data(), 1, oneSixth);  // with balanceScale 1.5
     expectComplexNear(a[0], 6.0f, 0.0f, 1e-4f);
     expectComplexNear(b[0], 0.0f, 0.0f, 1e-4f);
     a = {{3.0f, 0.0f}};
     b = a;
-    codec.applyBandBalance(a.data(), b.data(), 1, fiveSixths);
+    LiteralSteps{codec}.applyBandBalance(a.data(), b.data(), 1, fiveSixths);
     expectComplexNear(a[0], 0.0f, 0.0f, 1e-4f);
     expectComplexNear(b[0], 6.0f, 0.0f, 1e-4f);
 }
@@ -184,7 +185,7 @@ TEST(DecoderSteps, BalanceCodeSixteenLeansSlightlyRight)
     }
     std::vector<Complex> b = a;
     const std::vector<Complex> y = a;
-    codec.applyBandBalance(a.data(), b.data(), 5, 16);
+    LiteralSteps{codec}.applyBandBalance(a.data(), b.data(), 5, 16);
     for (int k = 0; k < 5; ++k) {
         EXPECT_FLOAT_EQ(a[k].re, y[k].re * (1.0f - 1.5f / 31.0f)) << k;
         EXPECT_FLOAT_EQ(b[k].re, y[k].re * (1.0f + 1.5f / 31.0f)) << k;
@@ -203,13 +204,13 @@ TEST(DecoderSteps, BalanceFollowsTheMappingForEveryCodeAndScale)
             const double bias = 1.0 - 2.0 * code / 31.0;
             Complex a{0.75f, 0.0f};
             Complex b{0.75f, 0.0f};
-            codec.applyBandBalance(&a, &b, 1, code);
+            LiteralSteps{codec}.applyBandBalance(&a, &b, 1, code);
             EXPECT_NEAR(a.re, 0.75 * (1.0 + scale * bias), 1e-5) << scale << " " << code;
             EXPECT_NEAR(b.re, 0.75 * (1.0 - scale * bias), 1e-5) << scale << " " << code;
             // Mirrored codes swap the channels.
             Complex c{0.75f, 0.0f};
             Complex d{0.75f, 0.0f};
-            codec.applyBandBalance(&c, &d, 1, 31 - code);
+            LiteralSteps{codec}.applyBandBalance(&c, &d, 1, 31 - code);
             EXPECT_NEAR(c.re, b.re, 1e-6);
             EXPECT_NEAR(d.re, a.re, 1e-6);
         }
@@ -222,7 +223,7 @@ TEST(DecoderSteps, PhaseQuarterTurnMultipliesLeftByIAndRightByMinusI)
     std::vector<Complex> a = {{1.0f, 0.0f}, {0.3f, 0.7f}, {-2.0f, 0.5f}};
     std::vector<Complex> b = a;
     const std::vector<Complex> original = a;
-    codec.rotateBandPhase(a.data(), b.data(), 3, 16);  // 16 of 64 codes: a quarter turn
+    LiteralSteps{codec}.rotateBandPhase(a.data(), b.data(), 3, 16);  // 16 of 64 codes: a quarter turn
     for (int k = 0; k < 3; ++k) {
         expectComplexNear(a[k], -original[k].im, original[k].re, 1e-6f);
         expectComplexNear(b[k], original[k].im, -original[k].re, 1e-6f);
@@ -236,7 +237,7 @@ TEST(DecoderSteps, PhaseCodeZeroIsExactAndOppositeCodesUndoEachOther)
     std::vector<Complex> b = {{-4.0f, 2.0f}, {0.0f, 1.0f}};
     const std::vector<Complex> originalA = a;
     const std::vector<Complex> originalB = b;
-    codec.rotateBandPhase(a.data(), b.data(), 2, 0);
+    LiteralSteps{codec}.rotateBandPhase(a.data(), b.data(), 2, 0);
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(a[k].re, originalA[k].re);
         EXPECT_EQ(a[k].im, originalA[k].im);
@@ -244,8 +245,8 @@ TEST(DecoderSteps, PhaseCodeZeroIsExactAndOppositeCodesUndoEachOther)
         EXPECT_EQ(b[k].im, originalB[k].im);
     }
     for (int code = 1; code < 64; code += 5) {
-        codec.rotateBandPhase(a.data(), b.data(), 2, -code);  // what the encoder applies
-        codec.rotateBandPhase(a.data(), b.data(), 2, code);   // what the decoder applies
+        LiteralSteps{codec}.rotateBandPhase(a.data(), b.data(), 2, -code);  // what the encoder applies
+        LiteralSteps{codec}.rotateBandPhase(a.data(), b.data(), 2, code);   // what the decoder applies
         for (int k = 0; k < 2; ++k) {
             expectComplexNear(a[k], originalA[k].re, originalA[k].im, 1e-5f);
             expectComplexNear(b[k], originalB[k].re, originalB[k].im, 1e-5f);
@@ -269,9 +270,9 @@ TEST(DecoderSteps, PhaseTurnRoundsEachPartOnce)
         Complex a = x;
         Complex b = {x.re, -x.im};
         if (fast)
-            codec.rotateBandPhaseFast(&a, &b, 1, 5);
+            FastSteps{codec}.rotateBandPhase(&a, &b, 1, 5);
         else
-            codec.rotateBandPhase(&a, &b, 1, 5);
+            LiteralSteps{codec}.rotateBandPhase(&a, &b, 1, 5);
         EXPECT_EQ(a.re, re) << fast;
         EXPECT_EQ(a.im, im) << fast;
         EXPECT_EQ(b.re, re) << fast;  // the mirror image turned the other way
@@ -294,7 +295,7 @@ TEST(DecoderSteps, BalanceDividesTheUnroundedDifference)
     ASSERT_NE(d, (p - q) / (2.0f * h));
     Complex a = {y, 0.0f};
     Complex b = {y, 0.0f};
-    codec.applyBandBalance(&a, &b, 1, 3);
+    LiteralSteps{codec}.applyBandBalance(&a, &b, 1, 3);
     EXPECT_EQ(a.re, m + d);
     EXPECT_EQ(b.re, m - d);
 }
@@ -305,7 +306,7 @@ TEST(DecoderSteps, PhaseTurnsBySteps)
     for (int code = 0; code < 64; ++code) {
         Complex a{1.0f, 0.0f};
         Complex b{1.0f, 0.0f};
-        codec.rotateBandPhase(&a, &b, 1, code);
+        LiteralSteps{codec}.rotateBandPhase(&a, &b, 1, code);
         const double angle = 2.0 * 3.14159265358979323846 * code / 64.0;
         EXPECT_NEAR(a.re, std::cos(angle), 1e-6) << code;
         EXPECT_NEAR(a.im, std::sin(angle), 1e-6) << code;

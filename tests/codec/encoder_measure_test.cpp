@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/elb1764.h"
+#include "codec/frame_steps.h"
 #include "codec/encoder_test_support.h"
 #include "codec/level_scale.h"
 
@@ -38,9 +39,9 @@ std::vector<Complex> scaled(const std::vector<Complex>& band, float factor) {
 TEST_F(EncoderMeasure, BalanceOfEqualOrSilentChannelsIsCentre) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     const std::vector<Complex> band = randomBand(44, 1000.0f, 1);
-    EXPECT_EQ(codec.measureBandBalance(band.data(), band.data(), 44), 16);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandBalance(band.data(), band.data(), 44), 16);
     const std::vector<Complex> silent(44, Complex{0.0f, 0.0f});
-    EXPECT_EQ(codec.measureBandBalance(silent.data(), silent.data(), 44), 16);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandBalance(silent.data(), silent.data(), 44), 16);
 }
 
 TEST_F(EncoderMeasure, BalanceOfOneSilentChannelIsNearASixthFromTheEdge) {
@@ -48,8 +49,8 @@ TEST_F(EncoderMeasure, BalanceOfOneSilentChannelIsNearASixthFromTheEdge) {
     const std::vector<Complex> band = randomBand(133, 1000.0f, 2);
     const std::vector<Complex> silent(133, Complex{0.0f, 0.0f});
     // Silent right: ratio near 1/6, code round(31/6) = 5; silent left: 5/6, 26.
-    EXPECT_EQ(codec.measureBandBalance(band.data(), silent.data(), 133), 5);
-    EXPECT_EQ(codec.measureBandBalance(silent.data(), band.data(), 133), 26);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandBalance(band.data(), silent.data(), 133), 5);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandBalance(silent.data(), band.data(), 133), 26);
 }
 
 TEST_F(EncoderMeasure, BalanceMirrorsWhenChannelsSwap) {
@@ -57,8 +58,8 @@ TEST_F(EncoderMeasure, BalanceMirrorsWhenChannelsSwap) {
     const std::vector<Complex> band = randomBand(219, 500.0f, 3);
     for (float factor : {0.05f, 0.3f, 0.5f, 0.8f, 1.25f, 2.0f, 7.0f}) {
         const std::vector<Complex> other = scaled(band, factor);
-        const int code = codec.measureBandBalance(band.data(), other.data(), 219);
-        const int swapped = codec.measureBandBalance(other.data(), band.data(), 219);
+        const int code = LiteralSteps{codec}.measureBandBalance(band.data(), other.data(), 219);
+        const int swapped = LiteralSteps{codec}.measureBandBalance(other.data(), band.data(), 219);
         EXPECT_EQ(code + swapped, 31) << "factor " << factor;
         EXPECT_EQ(code < 16, factor < 1.0f) << "factor " << factor;
     }
@@ -71,12 +72,12 @@ TEST_F(EncoderMeasure, DecodedBalanceRestoresTheChannelRatio) {
     const std::vector<Complex> band = randomBand(100, 2000.0f, 4);
     for (float rightFactor : {0.3f, 0.5f, 0.7f, 1.0f, 1.4f, 2.0f, 3.0f}) {
         const std::vector<Complex> right = scaled(band, rightFactor);
-        const int code = codec.measureBandBalance(band.data(), right.data(), 100);
+        const int code = LiteralSteps{codec}.measureBandBalance(band.data(), right.data(), 100);
         // Right/left ratio a decoder makes of a balance code.
         auto decodedRatio = [&codec](int balanceCode) {
             Complex a{1.0f, 0.0f};
             Complex b{1.0f, 0.0f};
-            codec.applyBandBalance(&a, &b, 1, balanceCode);
+            LiteralSteps{codec}.applyBandBalance(&a, &b, 1, balanceCode);
             return static_cast<double>(b.re) / a.re;
         };
         ASSERT_GT(code, 0);
@@ -98,7 +99,7 @@ TEST_F(EncoderMeasure, QuietFramesGetGainCodeZero) {
         std::vector<float> x(704, 0.0f);
         x[300] = peak;
         x[5] = peak * 0.5f;
-        EXPECT_EQ(codec.normalizeGain(x.data(), 704), 0) << "peak " << peak;
+        EXPECT_EQ(LiteralSteps{codec}.normalizeGain(x.data(), 704), 0) << "peak " << peak;
         // Still divided by the gain of code 0, about 40.3.
         EXPECT_FLOAT_EQ(x[300], peak / floorAmplitude);
     }
@@ -117,7 +118,7 @@ TEST_F(EncoderMeasure, GainBringsTheLoudestBinNearOne) {
         const int at = static_cast<int>(rng() % 704);
         x[at] = (i % 2) ? peak : -peak;
         x[(at + 1) % 704] = peak * 0.25f;
-        const int code = codec.normalizeGain(x.data(), 704);
+        const int code = LiteralSteps{codec}.normalizeGain(x.data(), 704);
         EXPECT_GT(code, 0);
         EXPECT_LT(code, 255);
         EXPECT_LE(std::fabs(x[at]), halfStep * 1.0001);
@@ -129,7 +130,7 @@ TEST_F(EncoderMeasure, GainSaturatesAndOnlyScalesTheMeasuredBins) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     std::vector<float> x(882, 1.0f);
     x[10] = 3.0e9f;  // level 189, beyond the top of the range
-    EXPECT_EQ(codec.normalizeGain(x.data(), 704), 255);
+    EXPECT_EQ(LiteralSteps{codec}.normalizeGain(x.data(), 704), 255);
     EXPECT_EQ(x[703], 1.0f / static_cast<float>(fromLevel(128.0)));
     for (int k = 704; k < 882; ++k) EXPECT_EQ(x[k], 1.0f);
 }
@@ -139,29 +140,29 @@ TEST_F(EncoderMeasure, GainSaturatesAndOnlyScalesTheMeasuredBins) {
 TEST_F(EncoderMeasure, NoiseLevelOfFlatBands) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     const std::vector<float> silent(40, 0.0f);
-    EXPECT_EQ(codec.measureBandNoise(silent.data(), 40, 0.5f), 0);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(silent.data(), 40, 0.5f), 0);
     const std::vector<float> full(40, -1.0f);
-    EXPECT_EQ(codec.measureBandNoise(full.data(), 40, 0.5f), 31);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(full.data(), 40, 0.5f), 31);
     const std::vector<float> loud(40, 8.0f);
-    EXPECT_EQ(codec.measureBandNoise(loud.data(), 40, 0.5f), 31);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(loud.data(), 40, 0.5f), 31);
     // Level -48 is the middle of -96..0: 15.5 rounds up.
     const std::vector<float> half(40, 1.0f / 256.0f);
-    EXPECT_EQ(codec.measureBandNoise(half.data(), 40, 0.5f), 16);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(half.data(), 40, 0.5f), 16);
     // At or below 2^-16 of the gain: the floor.
     const std::vector<float> tiny(40, 1.0f / 65536.0f);
-    EXPECT_EQ(codec.measureBandNoise(tiny.data(), 40, 0.5f), 0);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(tiny.data(), 40, 0.5f), 0);
 }
 
 TEST_F(EncoderMeasure, NoiseLevelIsAPowerMeanOfTheMagnitudes) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     const std::vector<float> oneOfFour = {0.0f, -1.0f, 0.0f, 0.0f};
     // Exponent 1/2: (1/4)^2 = 1/16, level -24, code round(0.75 * 31) = 23.
-    EXPECT_EQ(codec.measureBandNoise(oneOfFour.data(), 4, 0.5f), 23);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(oneOfFour.data(), 4, 0.5f), 23);
     // Exponent 1: 1/4, level -12, code round(0.875 * 31) = 27.
-    EXPECT_EQ(codec.measureBandNoise(oneOfFour.data(), 4, 1.0f), 27);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(oneOfFour.data(), 4, 1.0f), 27);
     // Exponent 2: 1/2, level -6, code round(0.9375 * 31) = 29.
-    EXPECT_EQ(codec.measureBandNoise(oneOfFour.data(), 4, 2.0f), 29);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(oneOfFour.data(), 4, 2.0f), 29);
     // A single-bin band is its own level: 2^-4 is level -24 again.
     const float single = -0.0625f;
-    EXPECT_EQ(codec.measureBandNoise(&single, 1, 0.5f), 23);
+    EXPECT_EQ(LiteralSteps{codec}.measureBandNoise(&single, 1, 0.5f), 23);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/elb1764.h"
+#include "codec/frame_steps.h"
 #include "codec/encoder_test_support.h"
 
 using namespace encoder_test;
@@ -33,7 +34,7 @@ struct BandRun {
 BandRun runBand(Elb1764& codec, int step, int32_t prevAngle, float prevEnergy, float scale = 1.0f) {
     BandRun run{0, prevAngle, prevEnergy, std::vector<Complex>(bandLength), std::vector<Complex>(bandLength)};
     fillTurnedBand(run.a.data(), run.b.data(), bandLength, step, fineGrid, scale);
-    run.code = codec.encodeBandPhase(run.a.data(), run.b.data(), bandLength, run.angle, run.energy);
+    run.code = LiteralSteps{codec}.encodeBandPhase(run.a.data(), run.b.data(), bandLength, run.angle, run.energy);
     return run;
 }
 
@@ -88,7 +89,7 @@ TEST_F(EncoderPhase, EqualChannelsNeedNoTurn) {
     std::vector<Complex> b = a;
     int32_t angle = 0;
     float energy = 0.0f;
-    EXPECT_EQ(codec.encodeBandPhase(a.data(), b.data(), bandLength, angle, energy), 0);
+    EXPECT_EQ(LiteralSteps{codec}.encodeBandPhase(a.data(), b.data(), bandLength, angle, energy), 0);
     EXPECT_EQ(angle, 0);
 }
 
@@ -184,7 +185,7 @@ TEST_F(EncoderPhase, SilentBandKeepsAngleZeroFromTheStart) {
     std::vector<Complex> b = a;
     int32_t angle = 0;
     float energy = 0.0f;
-    EXPECT_EQ(codec.encodeBandPhase(a.data(), b.data(), bandLength, angle, energy), 0);
+    EXPECT_EQ(LiteralSteps{codec}.encodeBandPhase(a.data(), b.data(), bandLength, angle, energy), 0);
     EXPECT_EQ(angle, 0);
     EXPECT_EQ(energy, 0.0f);
 }

@@ -20,6 +20,7 @@
 #include "bits/bin_reader.h"
 #include "bits/bin_writer.h"
 #include "codec/elb1764.h"
+#include "codec/frame_steps.h"
 #include "codec/encoder_test_support.h"
 #include "codec/fast_path_data.h"
 #include "codec/level_scale.h"
@@ -363,18 +364,18 @@ TEST_F(FastPath, AnUnusableBlockLeavesSilenceOnBothPaths) {
     for (const auto& [name, spectrum] : adversarialMonoSpectra()) {
         std::vector<float> x1 = spectrum, x2 = spectrum;
         std::vector<int> codes1(32), bins1(32), codes2(32), bins2(32);
-        ASSERT_EQ(codec.normalizeGain(x1.data(), 704), codec.normalizeGainFast(x2.data(), 704)) << name;
-        codec.extractTones(x1.data(), codes1.data(), bins1.data());
-        codec.extractTonesFast(x2.data(), codes2.data(), bins2.data());
+        ASSERT_EQ(LiteralSteps{codec}.normalizeGain(x1.data(), 704), FastSteps{codec}.normalizeGain(x2.data(), 704)) << name;
+        LiteralSteps{codec}.extractTones(x1.data(), codes1.data(), bins1.data());
+        FastSteps{codec}.extractTones(x2.data(), codes2.data(), bins2.data());
         ASSERT_EQ(codes1, codes2) << name;
         ASSERT_EQ(bins1, bins2) << name;
-        ASSERT_EQ(codec.measureBandNoise(x1.data() + 50, 40, 0.5f), codec.measureBandNoiseFast(x2.data() + 50, 40, 0.5f));
+        ASSERT_EQ(LiteralSteps{codec}.measureBandNoise(x1.data() + 50, 40, 0.5f), FastSteps{codec}.measureBandNoise(x2.data() + 50, 40, 0.5f));
     }
     std::vector<Complex> a(38, Complex{3.0f, -1.0f}), b(38, Complex{0.5f, 2.0f}), a2 = a, b2 = b;
     int32_t angle1 = 7, angle2 = 7;
     float energy1 = 1.0f, energy2 = 1.0f;
-    EXPECT_EQ(codec.encodeBandPhase(a.data(), b.data(), 38, angle1, energy1),
-              codec.encodeBandPhaseFast(a2.data(), b2.data(), 38, angle2, energy2));
+    EXPECT_EQ(LiteralSteps{codec}.encodeBandPhase(a.data(), b.data(), 38, angle1, energy1),
+              FastSteps{codec}.encodeBandPhase(a2.data(), b2.data(), 38, angle2, energy2));
     EXPECT_EQ(angle1, angle2);
     EXPECT_EQ(std::memcmp(a.data(), a2.data(), a.size() * sizeof(Complex)), 0);
 }
@@ -502,8 +503,8 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
                     int32_t refAngle = history, fastAngle = history;
                     float refEnergy = energy, fastEnergy = energy;
                     const int n = static_cast<int>(band.a.size());
-                    const int refCode = reference.encodeBandPhase(refA.data(), refB.data(), n, refAngle, refEnergy);
-                    const int fastCode = fast.encodeBandPhaseFast(fastA.data(), fastB.data(), n, fastAngle, fastEnergy);
+                    const int refCode = LiteralSteps{reference}.encodeBandPhase(refA.data(), refB.data(), n, refAngle, refEnergy);
+                    const int fastCode = FastSteps{fast}.encodeBandPhase(fastA.data(), fastB.data(), n, fastAngle, fastEnergy);
                     const std::string what = std::string(instructionSetName(level)) + ", " + band.name;
                     ASSERT_EQ(refCode, fastCode) << what;
                     ASSERT_EQ(refAngle, fastAngle) << what;
@@ -563,8 +564,8 @@ TEST_F(FastPath, PrunedSearchAgreesOnKnifeEdgeBands) {
             std::vector<Complex> a2 = a, b2 = b;
             int32_t angle1 = trial % 192, angle2 = angle1;
             float energy1 = 0.0f, energy2 = 0.0f;
-            const int code1 = reference.encodeBandPhase(a.data(), b.data(), n, angle1, energy1);
-            const int code2 = fast.encodeBandPhaseFast(a2.data(), b2.data(), n, angle2, energy2);
+            const int code1 = LiteralSteps{reference}.encodeBandPhase(a.data(), b.data(), n, angle1, energy1);
+            const int code2 = FastSteps{fast}.encodeBandPhase(a2.data(), b2.data(), n, angle2, energy2);
             ASSERT_EQ(code1, code2) << instructionSetName(level) << ", band " << trial << " (kind " << kind << ", " << n
                                     << " bins)";
             ASSERT_EQ(angle1, angle2) << "band " << trial;
@@ -592,15 +593,15 @@ TEST_F(FastPath, FirstPassKeepsOnlyTheAnglesNearThePeak) {
     int32_t angle = 0;
     float energy = 0.0f;
     std::vector<Complex> a1 = a, b1 = b;
-    codec.encodeBandPhaseFast(a1.data(), b1.data(), 262, angle, energy);
+    FastSteps{codec}.encodeBandPhase(a1.data(), b1.data(), 262, angle, energy);
     EXPECT_GE(codec.exactTrials(), 1);
     EXPECT_LE(codec.exactTrials(), 4);
     std::vector<Complex> a2 = a;
-    codec.encodeBandPhaseFast(a2.data(), silent.data(), 262, angle, energy);
+    FastSteps{codec}.encodeBandPhase(a2.data(), silent.data(), 262, angle, energy);
     EXPECT_EQ(codec.exactTrials(), 96);
     std::vector<Complex> a3 = a, b3 = b;
     a3[100].re = std::numeric_limits<float>::infinity();
-    codec.encodeBandPhaseFast(a3.data(), b3.data(), 262, angle, energy);
+    FastSteps{codec}.encodeBandPhase(a3.data(), b3.data(), 262, angle, energy);
     EXPECT_EQ(codec.exactTrials(), 96);
 }
 
@@ -617,8 +618,8 @@ TEST_F(FastPath, TabledPhaseTurnsEqualComputedOnes) {
             b[k] = {any(rng), any(rng)};
         }
         std::vector<Complex> a2 = a, b2 = b;
-        codec.rotateBandPhase(a.data(), b.data(), 19, code);
-        codec.rotateBandPhaseFast(a2.data(), b2.data(), 19, code);
+        LiteralSteps{codec}.rotateBandPhase(a.data(), b.data(), 19, code);
+        FastSteps{codec}.rotateBandPhase(a2.data(), b2.data(), 19, code);
         ASSERT_EQ(std::memcmp(a.data(), a2.data(), a.size() * sizeof(Complex)), 0) << code;
         ASSERT_EQ(std::memcmp(b.data(), b2.data(), b.size() * sizeof(Complex)), 0) << code;
     }
@@ -665,8 +666,8 @@ TEST_F(FastPath, FastToneChoiceMatchesTheReference) {
                     std::vector<float> x1 = spectrum, x2 = spectrum;
                     std::vector<int> codes1(blockLength, -1), bins1(blockLength, -1), codes2(blockLength, -1),
                         bins2(blockLength, -1);
-                    codec.extractTones(x1.data(), codes1.data(), bins1.data());
-                    codec.extractTonesFast(x2.data(), codes2.data(), bins2.data());
+                    LiteralSteps{codec}.extractTones(x1.data(), codes1.data(), bins1.data());
+                    FastSteps{codec}.extractTones(x2.data(), codes2.data(), bins2.data());
                     const std::string what = std::string(instructionSetName(level)) + ", " + name;
                     ASSERT_EQ(codes1, codes2) << what;
                     ASSERT_EQ(bins1, bins2) << what;
@@ -686,13 +687,13 @@ TEST_F(FastPath, FastGainNoiseAndBalanceMeasuresMatchTheReference) {
             for (float scale : {1.0f, 40.0f, 1e4f, 3e6f}) {
                 std::vector<float> x1(spectrum), x2(spectrum);
                 for (std::size_t k = 0; k < x1.size(); ++k) x1[k] = x2[k] = spectrum[k] * scale;
-                ASSERT_EQ(codec.normalizeGain(x1.data(), 704), codec.normalizeGainFast(x2.data(), 704)) << name;
+                ASSERT_EQ(LiteralSteps{codec}.normalizeGain(x1.data(), 704), FastSteps{codec}.normalizeGain(x2.data(), 704)) << name;
                 ASSERT_EQ(std::memcmp(x1.data(), x2.data(), x1.size() * sizeof(float)), 0) << name;
                 for (int start : {0, 1, 39, 300, 620}) {
                     for (int n : {1, 4, 84}) {
                         for (float exponent : {0.5f, 1.0f, 2.5f}) {
-                            ASSERT_EQ(codec.measureBandNoise(x1.data() + start, n, exponent),
-                                      codec.measureBandNoiseFast(x1.data() + start, n, exponent))
+                            ASSERT_EQ(LiteralSteps{codec}.measureBandNoise(x1.data() + start, n, exponent),
+                                      FastSteps{codec}.measureBandNoise(x1.data() + start, n, exponent))
                                 << name << ", bins " << start << "+" << n;
                         }
                     }
@@ -701,8 +702,8 @@ TEST_F(FastPath, FastGainNoiseAndBalanceMeasuresMatchTheReference) {
         }
         for (const Band& band : adversarialBands()) {
             const int n = static_cast<int>(band.a.size());
-            ASSERT_EQ(codec.measureBandBalance(band.a.data(), band.b.data(), n),
-                      codec.measureBandBalanceFast(band.a.data(), band.b.data(), n))
+            ASSERT_EQ(LiteralSteps{codec}.measureBandBalance(band.a.data(), band.b.data(), n),
+                      FastSteps{codec}.measureBandBalance(band.a.data(), band.b.data(), n))
                 << band.name;
         }
     }

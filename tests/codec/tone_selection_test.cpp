@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/elb1764.h"
+#include "codec/frame_steps.h"
 #include "codec/encoder_test_support.h"
 #include "codec/tone_selection.h"
 
@@ -204,7 +205,7 @@ TEST_F(ToneSelection, SilentSpectrumGivesTheLowestBinsAtTheFloor) {
     Elb1764 codec(defaultCodecParameters, defaultEncoderTuning);
     std::vector<float> x(882, 0.0f);
     std::vector<int> codes(32), bins(32);
-    codec.extractTones(x.data(), codes.data(), bins.data());
+    LiteralSteps{codec}.extractTones(x.data(), codes.data(), bins.data());
     for (int j = 0; j < 32; ++j) {
         EXPECT_EQ(bins[j], j);
         EXPECT_EQ(codes[j], 30);
@@ -229,7 +230,7 @@ TEST_F(ToneSelection, TakesTheBestRatedBinsAndRemovesThem) {
         for (int k = 600; k < 882; ++k) x[k] = 0.5f;  // beyond the tone bins: ignored, untouched
         const std::vector<float> before = x;
         std::vector<int> codes(32), bins(32);
-        codec.extractTones(x.data(), codes.data(), bins.data());
+        LiteralSteps{codec}.extractTones(x.data(), codes.data(), bins.data());
         EXPECT_EQ(bins, chosen);
         for (int j = 0; j < 32; ++j) {
             const float v = before[static_cast<std::size_t>(chosen[j])];
@@ -251,7 +252,7 @@ TEST_F(ToneSelection, LevelCodeLimitsAndSign) {
     std::vector<float> x(882, 0.0f);
     for (std::size_t i = 0; i < at.size(); ++i) x[static_cast<std::size_t>(at[i])] = value[i];
     std::vector<int> codes(32), bins(32);
-    codec.extractTones(x.data(), codes.data(), bins.data());
+    LiteralSteps{codec}.extractTones(x.data(), codes.data(), bins.data());
     for (std::size_t i = 0; i < at.size(); ++i) {
         const auto j = std::find(bins.begin(), bins.end(), at[i]) - bins.begin();
         ASSERT_LT(j, 32) << "bin " << at[i];
@@ -274,13 +275,13 @@ TEST_F(ToneSelection, LoneBinRatingUsesItsOwnMasking) {
     std::vector<float> x(882, 0.0f);
     x[0] = 1.0f;
     x[300] = 1.0f;
-    codec.extractTones(x.data(), &code, &bin);
+    LiteralSteps{codec}.extractTones(x.data(), &code, &bin);
     EXPECT_EQ(bin, 0);
     // Two interior bins: the offset favours the louder one, however slightly.
     std::fill(x.begin(), x.end(), 0.0f);
     x[200] = 1e-4f;
     x[400] = 1e-2f;
-    codec.extractTones(x.data(), &code, &bin);
+    LiteralSteps{codec}.extractTones(x.data(), &code, &bin);
     EXPECT_EQ(bin, 400);
     EXPECT_EQ(x[400], 0.0f);
     EXPECT_EQ(x[200], 1e-4f);
@@ -294,7 +295,7 @@ TEST_F(ToneSelection, RatedBinsWinOverTiesAndTiesGoFromTheLowestBin) {
     const std::vector<int> loud = {350, 400, 450, 500, 599};
     for (int k : loud) x[static_cast<std::size_t>(k)] = 0.3f;
     std::vector<int> codes(32), bins(32);
-    codec.extractTones(x.data(), codes.data(), bins.data());
+    LiteralSteps{codec}.extractTones(x.data(), codes.data(), bins.data());
     for (int j = 0; j < 27; ++j) {
         EXPECT_EQ(bins[j], j);
         EXPECT_EQ(codes[j], 30);
@@ -312,7 +313,7 @@ TEST_F(ToneSelection, AlwaysExactlyTheToneCountInIncreasingBins) {
         if (trial % 5 == 1) std::fill(x.begin() + 10, x.begin() + 300, 0.02f);  // a plateau of ties
         const std::vector<float> before = x;
         std::vector<int> codes(32, -1), bins(32, -1);
-        codec.extractTones(x.data(), codes.data(), bins.data());
+        LiteralSteps{codec}.extractTones(x.data(), codes.data(), bins.data());
         for (int j = 0; j < 32; ++j) {
             EXPECT_GE(bins[j], 0);
             EXPECT_LT(bins[j], 600);
