@@ -29,3 +29,28 @@
 // its own, as in the scalar code. Each source that includes a lanes header
 // does so inside its own unnamed namespace and target region, so code built
 // for one instruction set never stands in for another's at link time.
+
+// One register of RAW as a lane vector NAME with the arithmetic operators of
+// the given intrinsics: the repeated part of every single-register lanes type.
+#define Q58_LANE_VECTOR(NAME, RAW, ADD, SUB, MUL)                                \
+    struct NAME {                                                              \
+        RAW v;                                                                 \
+    };                                                                         \
+    inline NAME operator+(NAME a, NAME b) { return {ADD(a.v, b.v)}; }          \
+    inline NAME operator-(NAME a, NAME b) { return {SUB(a.v, b.v)}; }          \
+    inline NAME operator*(NAME a, NAME b) { return {MUL(a.v, b.v)}; }
+
+// A float-lanes type NAME over the lane vector VECTOR of WIDTH floats, from
+// the instruction set's broadcast, zero, unaligned load and store, square
+// root and a select ATLEAST(x, limit, then, otherwise) on raw registers.
+#define Q58_FLOAT_LANES(NAME, VECTOR, WIDTH, SET1, ZERO, LOAD, STORE, SQRT, ATLEAST)                         \
+    struct NAME {                                                                                            \
+        using V = VECTOR;                                                                                    \
+        static constexpr int width = WIDTH;                                                                  \
+        static V set1(float x) { return {SET1(x)}; }                                                         \
+        static V zero() { return {ZERO()}; }                                                                 \
+        static V load(const float* p) { return {LOAD(p)}; }                                                  \
+        static void store(float* p, V a) { STORE(p, a.v); }                                                  \
+        static V sqrt(V a) { return {SQRT(a.v)}; }                                                           \
+        static V atLeast(V x, V limit, V then, V otherwise) { return {ATLEAST(x.v, limit.v, then.v, otherwise.v)}; } \
+    };

@@ -4,15 +4,11 @@
 #include <immintrin.h>
 
 #include "base/complex.h"
+#include "simd/lanes.h"
 
 namespace {
 
-struct Avx2Doubles4 {
-    __m256d v;
-};
-inline Avx2Doubles4 operator+(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_add_pd(a.v, b.v)}; }
-inline Avx2Doubles4 operator-(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
-inline Avx2Doubles4 operator*(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_mul_pd(a.v, b.v)}; }
+Q58_LANE_VECTOR(Avx2Doubles4, __m256d, _mm256_add_pd, _mm256_sub_pd, _mm256_mul_pd)
 inline Avx2Doubles4 operator/(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_div_pd(a.v, b.v)}; }
 inline Avx2Doubles4 operator-(Avx2Doubles4 a) { return {_mm256_xor_pd(a.v, _mm256_set1_pd(-0.0))}; }
 inline Avx2Doubles4 narrow(Avx2Doubles4 a) { return {_mm256_cvtps_pd(_mm256_cvtpd_ps(a.v))}; }
@@ -56,24 +52,11 @@ struct Doubles {
     }
 };
 
-struct Avx2Floats8 {
-    __m256 v;
-};
-inline Avx2Floats8 operator+(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_add_ps(a.v, b.v)}; }
-inline Avx2Floats8 operator-(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_sub_ps(a.v, b.v)}; }
-inline Avx2Floats8 operator*(Avx2Floats8 a, Avx2Floats8 b) { return {_mm256_mul_ps(a.v, b.v)}; }
-
-struct Floats {
-    using V = Avx2Floats8;
-    static constexpr int width = 8;
-    static V set1(float x) { return {_mm256_set1_ps(x)}; }
-    static V zero() { return {_mm256_setzero_ps()}; }
-    static V load(const float* p) { return {_mm256_loadu_ps(p)}; }
-    static void store(float* p, V a) { _mm256_storeu_ps(p, a.v); }
-    static V sqrt(V a) { return {_mm256_sqrt_ps(a.v)}; }
-    static V atLeast(V x, V limit, V then, V otherwise) {
-        return {_mm256_blendv_ps(otherwise.v, then.v, _mm256_cmp_ps(x.v, limit.v, _CMP_GE_OQ))};
-    }
-};
+inline __m256 avx2AtLeast(__m256 x, __m256 limit, __m256 then, __m256 otherwise) {
+    return _mm256_blendv_ps(otherwise, then, _mm256_cmp_ps(x, limit, _CMP_GE_OQ));
+}
+Q58_LANE_VECTOR(Avx2Floats8, __m256, _mm256_add_ps, _mm256_sub_ps, _mm256_mul_ps)
+Q58_FLOAT_LANES(Floats, Avx2Floats8, 8, _mm256_set1_ps, _mm256_setzero_ps, _mm256_loadu_ps, _mm256_storeu_ps,
+                _mm256_sqrt_ps, avx2AtLeast)
 
 }  // namespace

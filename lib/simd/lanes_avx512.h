@@ -3,6 +3,8 @@
 
 #include <immintrin.h>
 
+#include "simd/lanes.h"
+
 namespace {
 
 // The unmasked forms of sqrt and the conversions leave GCC 12 warning about
@@ -11,12 +13,7 @@ namespace {
 constexpr __mmask8 allDoubleLanes = 0xFF;
 constexpr __mmask16 allFloatLanes = 0xFFFF;
 
-struct Avx512Doubles8 {
-    __m512d v;
-};
-inline Avx512Doubles8 operator+(Avx512Doubles8 a, Avx512Doubles8 b) { return {_mm512_add_pd(a.v, b.v)}; }
-inline Avx512Doubles8 operator-(Avx512Doubles8 a, Avx512Doubles8 b) { return {_mm512_sub_pd(a.v, b.v)}; }
-inline Avx512Doubles8 operator*(Avx512Doubles8 a, Avx512Doubles8 b) { return {_mm512_mul_pd(a.v, b.v)}; }
+Q58_LANE_VECTOR(Avx512Doubles8, __m512d, _mm512_add_pd, _mm512_sub_pd, _mm512_mul_pd)
 inline Avx512Doubles8 operator/(Avx512Doubles8 a, Avx512Doubles8 b) { return {_mm512_div_pd(a.v, b.v)}; }
 inline Avx512Doubles8 narrow(Avx512Doubles8 a) {
     return {_mm512_maskz_cvtps_pd(allDoubleLanes, _mm512_maskz_cvtpd_ps(allDoubleLanes, a.v))};
@@ -37,24 +34,12 @@ struct WideDoubles {
     }
 };
 
-struct Avx512Floats16 {
-    __m512 v;
-};
-inline Avx512Floats16 operator+(Avx512Floats16 a, Avx512Floats16 b) { return {_mm512_add_ps(a.v, b.v)}; }
-inline Avx512Floats16 operator-(Avx512Floats16 a, Avx512Floats16 b) { return {_mm512_sub_ps(a.v, b.v)}; }
-inline Avx512Floats16 operator*(Avx512Floats16 a, Avx512Floats16 b) { return {_mm512_mul_ps(a.v, b.v)}; }
-
-struct WideFloats {
-    using V = Avx512Floats16;
-    static constexpr int width = 16;
-    static V set1(float x) { return {_mm512_set1_ps(x)}; }
-    static V zero() { return {_mm512_setzero_ps()}; }
-    static V load(const float* p) { return {_mm512_loadu_ps(p)}; }
-    static void store(float* p, V a) { _mm512_storeu_ps(p, a.v); }
-    static V sqrt(V a) { return {_mm512_maskz_sqrt_ps(allFloatLanes, a.v)}; }
-    static V atLeast(V x, V limit, V then, V otherwise) {
-        return {_mm512_mask_blend_ps(_mm512_cmp_ps_mask(x.v, limit.v, _CMP_GE_OQ), otherwise.v, then.v)};
-    }
-};
+inline __m512 avx512Sqrt(__m512 a) { return _mm512_maskz_sqrt_ps(allFloatLanes, a); }
+inline __m512 avx512AtLeast(__m512 x, __m512 limit, __m512 then, __m512 otherwise) {
+    return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, limit, _CMP_GE_OQ), otherwise, then);
+}
+Q58_LANE_VECTOR(Avx512Floats16, __m512, _mm512_add_ps, _mm512_sub_ps, _mm512_mul_ps)
+Q58_FLOAT_LANES(WideFloats, Avx512Floats16, 16, _mm512_set1_ps, _mm512_setzero_ps, _mm512_loadu_ps, _mm512_storeu_ps,
+                avx512Sqrt, avx512AtLeast)
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 
 #include "base/complex.h"
+#include "simd/lanes.h"
 
 namespace {
 
@@ -72,25 +73,12 @@ struct Doubles {
     }
 };
 
-struct Sse2Floats4 {
-    __m128 v;
-};
-inline Sse2Floats4 operator+(Sse2Floats4 a, Sse2Floats4 b) { return {_mm_add_ps(a.v, b.v)}; }
-inline Sse2Floats4 operator-(Sse2Floats4 a, Sse2Floats4 b) { return {_mm_sub_ps(a.v, b.v)}; }
-inline Sse2Floats4 operator*(Sse2Floats4 a, Sse2Floats4 b) { return {_mm_mul_ps(a.v, b.v)}; }
-
-struct Floats {
-    using V = Sse2Floats4;
-    static constexpr int width = 4;
-    static V set1(float x) { return {_mm_set1_ps(x)}; }
-    static V zero() { return {_mm_setzero_ps()}; }
-    static V load(const float* p) { return {_mm_loadu_ps(p)}; }
-    static void store(float* p, V a) { _mm_storeu_ps(p, a.v); }
-    static V sqrt(V a) { return {_mm_sqrt_ps(a.v)}; }
-    static V atLeast(V x, V limit, V then, V otherwise) {
-        const __m128 mask = _mm_cmpge_ps(x.v, limit.v);
-        return {_mm_or_ps(_mm_and_ps(mask, then.v), _mm_andnot_ps(mask, otherwise.v))};
-    }
-};
+inline __m128 sse2AtLeast(__m128 x, __m128 limit, __m128 then, __m128 otherwise) {
+    const __m128 mask = _mm_cmpge_ps(x, limit);
+    return _mm_or_ps(_mm_and_ps(mask, then), _mm_andnot_ps(mask, otherwise));
+}
+Q58_LANE_VECTOR(Sse2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
+Q58_FLOAT_LANES(Floats, Sse2Floats4, 4, _mm_set1_ps, _mm_setzero_ps, _mm_loadu_ps, _mm_storeu_ps, _mm_sqrt_ps,
+                sse2AtLeast)
 
 }  // namespace
