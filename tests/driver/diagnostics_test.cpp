@@ -41,15 +41,20 @@ std::vector<uint8_t> floatWav()
     return wav;
 }
 
-// WAVE_FORMAT_EXTENSIBLE holding 24-bit PCM, as 24-bit FLAC decoders write it.
+// WAVE_FORMAT_EXTENSIBLE holding 24-bit PCM, as 24-bit FLAC decoders write it:
+// a 40-byte "fmt " chunk whose 22-byte extension gives the valid bits, the
+// channel mask and the whole sub-format GUID, so that ffmpeg and sox read it.
 std::vector<uint8_t> extensibleWav()
 {
-    auto wav = makeWav(silence(882));
+    auto wav = makeWav(silence(882));  // 3528 data bytes: 588 frames of 6 bytes
+    // KSDATAFORMAT_SUBTYPE_PCM, 00000001-0000-0010-8000-00AA00389B71, as stored.
+    const uint8_t subtypePcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     std::vector<uint8_t> extension(24, 0);
-    put16(extension, 0, 22);          // extension size
-    put16(extension, 2, 24);          // valid bits
-    putLe32(extension, 4, 3);         // front left and right
-    put16(extension, 8, 1);           // sub-format GUID begins with the PCM tag
+    put16(extension, 0, 22);          // cbSize: the extension's size
+    put16(extension, 2, 24);          // valid bits per sample
+    putLe32(extension, 4, 3);         // channel mask: front left and right
+    std::copy(subtypePcm, subtypePcm + 16, extension.begin() + 8);
     wav.insert(wav.begin() + 36, extension.begin(), extension.end());
     putLe32(wav, 16, 40);
     put16(wav, 20, 0xFFFE);
