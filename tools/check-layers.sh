@@ -26,10 +26,11 @@
 read -r -d '' layer_table <<'TABLE'
 base:
 bits:      base
-transform: base
-codec:     base bits transform
+simd:      base
+transform: base simd
+codec:     base bits simd transform
 streams:   base
-formats:   base bits transform codec streams
+formats:   base bits simd transform codec streams
 api:       lib include
 include:
 programs:  *

@@ -95,3 +95,14 @@ void Elb1764::rotateBandPhase(Complex* a, Complex* b, int n, int code) const
         b[k] = complexProduct(b[k], turnB);
     }
 }
+
+NoiseGeneratorState Elb1764::noiseGenerator() const
+{
+    return NoiseGeneratorState{noiseCounter, noiseState};
+}
+
+void Elb1764::setNoiseGenerator(const NoiseGeneratorState& generator)
+{
+    noiseCounter = generator.counter;
+    noiseState = generator.state;
+}

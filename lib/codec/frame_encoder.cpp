@@ -212,3 +212,49 @@ int Elb1764::measureBandNoise(const float* xb, int n, float exponent) const {
     const double level = toLevel(mean, floorLevel);
     return quantize(level, floorLevel, 0.0f, parameters.noiseBits);
 }
+
+// The tone choice: masking curve, ratings, threshold, then the scan.
+void Elb1764::extractTones(float* x, int* codes, int* bins) {
+    // Fixed working arrays hold at most blockLength bins.
+    const int binCount = std::min<int>(parameters.toneBins, blockLength);
+    const int toneTotal = std::min<int>(parameters.toneCount, binCount);
+    if (toneTotal <= 0) return;
+    const float floorLevel = static_cast<float>(-parameters.levelRange);
+
+    // 1. Masking curve of the spectrum.
+    spreadMasking(x, binCount, 1.0f, tuning.maskingDecay, toneMasking,
+                  MaskingScratch{maskingForward, maskingBackward, maskingFactors});
+
+    // 2. Each bin rated against the masking around it.
+    for (int k = 0; k < binCount; ++k)
+        toneRatings[k] = static_cast<float>(magnitudeOf(x[k]) / (toneMasking[k] + 0.0001));
+
+    // 3. The rating of the toneTotal-th best bin.
+    const float threshold = nthLargest(toneRatings, binCount, toneTotal - 1, selectionScratch);
+
+    // 4. Every bin rated above the threshold is a tone (there are fewer than
+    //    toneTotal of them); bins rated exactly at it fill the remaining
+    //    places from the lowest bin up. Once every remaining bin is needed
+    //    it is taken, so exactly toneTotal bins are chosen whatever the
+    //    ratings (even NaN).
+    int above = 0;
+    for (int k = 0; k < binCount; ++k)
+        if (toneRatings[k] > threshold) ++above;
+    int tiesLeft = toneTotal - above;
+    int taken = 0;
+    for (int k = 0; k < binCount && taken < toneTotal; ++k) {
+        bool take = toneRatings[k] > threshold;
+        if (!take && toneRatings[k] == threshold && tiesLeft > 0) {
+            take = true;
+            --tiesLeft;
+        }
+        if (!take && toneTotal - taken >= binCount - k) take = true;
+        if (!take) continue;
+        const double level = toLevel(magnitudeOf(x[k]), floorLevel);
+        const int levelCode = quantize(level, 0.0f, floorLevel, parameters.toneBits - 1);
+        bins[taken] = k;
+        codes[taken] = 2 * levelCode + (x[k] < 0.0f ? 1 : 0);
+        x[k] = 0.0f;
+        ++taken;
+    }
+}

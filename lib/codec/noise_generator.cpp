@@ -1,6 +1,5 @@
 #include "codec/noise_generator.h"
 
-#include "codec/elb1764.h"
 #include "codec/noise_checkpoints.h"
 
 NoiseGeneratorState advanceNoiseGenerator(NoiseGeneratorState start, int64_t draws)
@@ -43,15 +42,4 @@ int64_t noiseGeneratorStepsAfterDraws(int64_t draws)
 {
     if (draws <= 0) return 0;
     return draws - checkpointBelow(draws) * noiseCheckpointStep;
-}
-
-NoiseGeneratorState Elb1764::noiseGenerator() const
-{
-    return NoiseGeneratorState{noiseCounter, noiseState};
-}
-
-void Elb1764::setNoiseGenerator(const NoiseGeneratorState& generator)
-{
-    noiseCounter = generator.counter;
-    noiseState = generator.state;
 }
