@@ -55,11 +55,12 @@ void dft7(const Complex* src, Complex* dst, int srcStride, int dstStride) {
         diff[k] = {static_cast<double>(a.re) - b.re, static_cast<double>(a.im) - b.im};
     }
     dst[0] = toFloat({x0.re + sum[1].re + sum[2].re + sum[3].re, x0.im + sum[1].im + sum[2].im + sum[3].im});
+    const Complex* roots7 = transformTables().roots7;
     for (int j = 1; j <= 3; ++j) {
         WideComplex even = {x0.re, x0.im};
         WideComplex odd = {0.0, 0.0};
         for (int k = 1; k <= 3; ++k) {
-            const Complex w = transformTables().roots7[(j * k) % 7];
+            const Complex w = roots7[(j * k) % 7];
             even.re = even.re + w.re * sum[k].re;
             even.im = even.im + w.re * sum[k].im;
             odd.re = odd.re - w.im * diff[k].im;
