@@ -12,38 +12,6 @@
 
 namespace {
 
-// The caller's read and seek functions as a ByteSource.
-class CallbackByteSource : public ByteSource {
-public:
-    CallbackByteSource(const q58_io_callbacks& callbacks, void* user) : callbacks(callbacks), user(user) {}
-
-    int64_t readAt(uint64_t offset, uint8_t* destination, size_t count) override
-    {
-        if (!positionKnown || offset != position) {
-            if (callbacks.seek == nullptr || callbacks.seek(user, offset) != 0) return -1;
-            position = offset;
-            positionKnown = true;
-        }
-        // One call: the caller's function may return fewer bytes, and the
-        // window asks again for what it still needs.
-        const int64_t got = callbacks.read(user, destination, count);
-        if (got < 0 || static_cast<uint64_t>(got) > count) {
-            positionKnown = false;  // where the failed read left the input is unknown
-            return -1;
-        }
-        position += static_cast<uint64_t>(got);
-        return got;
-    }
-
-    bool canSeek() const override { return callbacks.seek != nullptr; }
-
-private:
-    q58_io_callbacks callbacks;
-    void* user;
-    uint64_t position = 0;
-    bool positionKnown = true;
-};
-
 int statusOf(BlockRead result)
 {
     switch (result) {
@@ -157,7 +125,7 @@ q58_decoder* q58_decoder_open_callbacks(const q58_io_callbacks* callbacks, void*
             tell(status, Q58_ERROR_INVALID_ARGUMENT);
             return nullptr;
         }
-        return openOver(std::make_unique<CallbackByteSource>(*callbacks, user), status);
+        return openOver(std::make_unique<CallbackByteSource>(ByteSourceFunctions{callbacks->read, callbacks->seek}, user), status);
     });
 }
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "codec/codec_parameters.h"
-#include "formats/byte_source.h"
-#include "formats/byte_window.h"
+#include "streams/byte_source.h"
+#include "streams/byte_window.h"
 #include "formats/container_format.h"
 #include "formats/packet_index.h"
 

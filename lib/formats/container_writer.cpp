@@ -3,14 +3,14 @@
 #include "bits/bin_writer.h"
 #include "codec/elb1764.h"
 
-ContainerWriter::ContainerWriter(std::ostream& output, const CodecParameters& parameters,
+ContainerWriter::ContainerWriter(ByteSink& output, const CodecParameters& parameters,
                                  const EncoderTuning& tuning, int32_t expectedFrames)
     : output(output), parameters(parameters), codec(std::make_unique<Elb1764>(parameters, tuning)),
       headerFrames(expectedFrames)
 {
     uint8_t header[containerHeaderSize];
     encodeContainerHeader(ContainerHeader{parameters, expectedFrames}, header);
-    output.write(reinterpret_cast<const char*>(header), containerHeaderSize);
+    output.writeAt(0, header, containerHeaderSize);
 }
 
 ContainerWriter::~ContainerWriter() = default;
@@ -26,7 +26,8 @@ int ContainerWriter::writeBlock(const int16_t* block)
     // Never store a clipped packet.
     if (writer.overflowed()) return 0;
     const int packetBytes = writer.bitPosition / 8;
-    output.write(reinterpret_cast<const char*>(packet), packetBytes);
+    output.writeAt(endOffset, packet, static_cast<size_t>(packetBytes));
+    endOffset += static_cast<uint64_t>(packetBytes);
     totalBytes += packetBytes;
     ++frames;
     return packetBytes;
@@ -37,11 +38,8 @@ bool ContainerWriter::finish()
     if (frames != headerFrames) {
         uint8_t header[containerHeaderSize];
         encodeContainerHeader(ContainerHeader{parameters, frames}, header);
-        output.seekp(containerHeaderSize - 4);
-        output.write(reinterpret_cast<const char*>(header + containerHeaderSize - 4), 4);
-        output.seekp(0, std::ios::end);
+        output.writeAt(containerHeaderSize - 4, header + containerHeaderSize - 4, 4);
         headerFrames = frames;
     }
-    output.flush();
-    return static_cast<bool>(output);
+    return output.flush();
 }

@@ -1,24 +1,24 @@
 // ContainerWriter: encodes blocks of 882 stereo sample frames into a .q58
-// container on a seekable stream.
+// container on a byte sink.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
 
 #include "codec/codec_parameters.h"
 #include "formats/container_format.h"
+#include "streams/byte_sink.h"
 
 class Elb1764;
 
-// Writes a container to a seekable binary stream: the header, then one
+// Writes a container to a seekable byte sink: the header, then one
 // packet per block of 882 stereo sample frames (1764 int16, left and right
 // interleaved) coded by a fresh Elb1764 exactly as the converter's encode job
 // does, and at the end the frame count patched to the packets written.
 class ContainerWriter {
 public:
     // Writes the header at once, with expectedFrames as its frame count.
-    ContainerWriter(std::ostream& output, const CodecParameters& parameters, const EncoderTuning& tuning,
+    ContainerWriter(ByteSink& output, const CodecParameters& parameters, const EncoderTuning& tuning,
                     int32_t expectedFrames = 0);
     ~ContainerWriter();
     ContainerWriter(const ContainerWriter&) = delete;
@@ -31,15 +31,16 @@ public:
     int writeBlock(const int16_t* block);
 
     // Makes the header's frame count equal framesWritten() when it differs
-    // and flushes. False when the stream has failed.
+    // and flushes. False when the sink has failed.
     bool finish();
 
     int32_t framesWritten() const { return frames; }
     int64_t packetBytesWritten() const { return totalBytes; }
-    bool streamFailed() const { return !output; }
+    bool streamFailed() const { return output.failed(); }
 
 private:
-    std::ostream& output;
+    ByteSink& output;
+    uint64_t endOffset = containerHeaderSize;  // where the next packet goes
     CodecParameters parameters;
     std::unique_ptr<Elb1764> codec;
     int32_t headerFrames;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <fstream>
 #include <iostream>
 
 #include "driver/conversion_jobs.h"
@@ -9,6 +8,7 @@
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
 #include "formats/container_writer.h"
+#include "streams/byte_sink.h"
 #include "formats/wave_reader.h"
 #include "base/frame_sizes.h"
 
@@ -72,7 +72,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
     const int32_t frameCount = extent.frameCount;
     bool damaged = false;
 
-    std::ofstream output(destination.temporaryName(), std::ios::binary | std::ios::trunc);
+    FileByteSink output(destination.temporaryName().c_str());
     ContainerWriter container(output, codecParameters, encoderTuning, frameCount);
     uint8_t sampleBytes[blockBytes];
     int16_t samples[blockSamples];
@@ -99,8 +99,7 @@ JobOutcome encodeFile(std::string inputName, std::string outputName)
     container.finish();
     std::cout << std::endl << "done." << std::endl;
 
-    output.close();
-    const bool written = !output.fail();
+    const bool written = output.close();
     if (!written)
         destination.abandon();
     const bool placed = written && destination.commit();

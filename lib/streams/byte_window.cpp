@@ -1,4 +1,4 @@
-#include "formats/byte_window.h"
+#include "streams/byte_window.h"
 
 #include <cstring>
 

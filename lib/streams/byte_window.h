@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/byte_source.h"
+#include "streams/byte_source.h"
 
 // A read-ahead buffer over a ByteSource that shows the bytes at any offset,
 // up to a packet's worth at a time. Moving forward keeps what is buffered;

@@ -1,22 +1,9 @@
-#include "formats/byte_source.h"
+#include "streams/byte_source.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// 64-bit file positions on every platform.
-bool seekFile(std::FILE* file, uint64_t offset)
-{
-    if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-}  // namespace
+#include "streams/file_offsets.h"
 
 FileByteSource::FileByteSource(const char* fileName) : file(std::fopen(fileName, "rb")) {}
 
@@ -45,10 +32,36 @@ int64_t FileByteSource::readAt(uint64_t offset, uint8_t* destination, size_t cou
     return static_cast<int64_t>(got);
 }
 
+int64_t FileByteSource::size()
+{
+    if (!file) return -1;
+    // The next read seeks again.
+    positionKnown = false;
+    return fileLength(file);
+}
+
 int64_t MemoryByteSource::readAt(uint64_t offset, uint8_t* destination, size_t count)
 {
-    if (offset >= size) return 0;
-    const size_t n = std::min(count, static_cast<size_t>(size - offset));
+    if (offset >= length) return 0;
+    const size_t n = std::min(count, static_cast<size_t>(length - offset));
     std::memcpy(destination, data + offset, n);
     return static_cast<int64_t>(n);
+}
+
+int64_t CallbackByteSource::readAt(uint64_t offset, uint8_t* destination, size_t count)
+{
+    if (!positionKnown || offset != position) {
+        if (functions.seek == nullptr || functions.seek(user, offset) != 0) return -1;
+        position = offset;
+        positionKnown = true;
+    }
+    // One call: the caller's function may return fewer bytes, and the
+    // window asks again for what it still needs.
+    const int64_t got = functions.read(user, destination, count);
+    if (got < 0 || static_cast<uint64_t>(got) > count) {
+        positionKnown = false;  // where the failed read left the input is unknown
+        return -1;
+    }
+    position += static_cast<uint64_t>(got);
+    return got;
 }

@@ -1,0 +1,90 @@
+#include "streams/byte_sink.h"
+
+#include <cstring>
+
+#include "streams/file_offsets.h"
+
+FileByteSink::FileByteSink(const char* fileName) : file(std::fopen(fileName, "wb")), broken(file == nullptr) {}
+
+FileByteSink::~FileByteSink()
+{
+    if (file) std::fclose(file);
+}
+
+size_t FileByteSink::writeAt(uint64_t offset, const uint8_t* source, size_t count)
+{
+    if (broken || file == nullptr || count == 0) return 0;
+    if (!positionKnown || offset != position) {
+        // Flush first, so that a failure of the bytes written so far is
+        // seen as this sink's failure and not lost in the seek.
+        if (std::fflush(file) != 0 || !seekFile(file, offset)) {
+            broken = true;
+            return 0;
+        }
+        position = offset;
+        positionKnown = true;
+    }
+    const size_t stored = std::fwrite(source, 1, count, file);
+    position += stored;
+    if (stored < count || std::ferror(file)) broken = true;
+    return stored;
+}
+
+bool FileByteSink::flush()
+{
+    if (!broken && file != nullptr && std::fflush(file) != 0) broken = true;
+    return !broken;
+}
+
+int64_t FileByteSink::size()
+{
+    if (broken || !flush()) return -1;
+    positionKnown = false;  // the next write seeks again
+    return fileLength(file);
+}
+
+bool FileByteSink::close()
+{
+    if (!file) return false;
+    flush();
+    if (std::fclose(file) != 0) broken = true;
+    file = nullptr;
+    return !broken;
+}
+
+size_t MemoryByteSink::writeAt(uint64_t offset, const uint8_t* source, size_t count)
+{
+    if (broken || count == 0) return 0;
+    if (offset > SIZE_MAX - count) {
+        broken = true;
+        return 0;
+    }
+    const size_t end = static_cast<size_t>(offset) + count;
+    try {
+        if (stored.size() < end) stored.resize(end);
+    } catch (...) {
+        broken = true;
+        return 0;
+    }
+    std::memcpy(stored.data() + offset, source, count);
+    return count;
+}
+
+size_t CallbackByteSink::writeAt(uint64_t offset, const uint8_t* source, size_t count)
+{
+    if (broken || count == 0) return 0;
+    if (offset != position) {
+        if (functions.seek == nullptr || functions.seek(user, offset) != 0) {
+            broken = true;
+            return 0;
+        }
+        position = offset;
+    }
+    const size_t stored = functions.write(user, source, count);
+    if (stored != count) {
+        broken = true;
+        return stored < count ? stored : 0;
+    }
+    position += count;
+    return count;
+}
