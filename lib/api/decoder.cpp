@@ -125,7 +125,8 @@ q58_decoder* q58_decoder_open_callbacks(const q58_io_callbacks* callbacks, void*
             tell(status, Q58_ERROR_INVALID_ARGUMENT);
             return nullptr;
         }
-        return openOver(std::make_unique<CallbackByteSource>(ByteSourceFunctions{callbacks->read, callbacks->seek}, user), status);
+        const ByteSourceFunctions functions{callbacks->read, callbacks->seek};
+        return openOver(std::make_unique<CallbackByteSource>(functions, user), status);
     });
 }
 

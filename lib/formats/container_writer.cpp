@@ -26,8 +26,8 @@ int ContainerWriter::writeBlock(const int16_t* block)
     // Never store a clipped packet.
     if (writer.overflowed()) return 0;
     const int packetBytes = writer.bitPosition / 8;
-    output.writeAt(endOffset, packet, static_cast<size_t>(packetBytes));
-    endOffset += static_cast<uint64_t>(packetBytes);
+    // Packets follow the header back to back.
+    output.writeAt(static_cast<uint64_t>(containerHeaderSize + totalBytes), packet, static_cast<size_t>(packetBytes));
     totalBytes += packetBytes;
     ++frames;
     return packetBytes;

@@ -40,7 +40,6 @@ public:
 
 private:
     ByteSink& output;
-    uint64_t endOffset = containerHeaderSize;  // where the next packet goes
     CodecParameters parameters;
     std::unique_ptr<Elb1764> codec;
     int32_t headerFrames;

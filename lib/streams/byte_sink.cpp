@@ -38,7 +38,7 @@ bool FileByteSink::flush()
 
 int64_t FileByteSink::size()
 {
-    if (broken || !flush()) return -1;
+    if (file == nullptr || !flush()) return -1;
     positionKnown = false;  // the next write seeks again
     return fileLength(file);
 }

@@ -3,7 +3,6 @@
 #include "streams/scratch_files.h"
 
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -60,25 +59,25 @@ TEST(ByteSink, HeaderPacketsAndRewriteGiveTheSameBytesOnEverySink)
     CallerStore store;
     struct Case {
         const char* what;
-        std::function<ByteSink*()> make;
-        std::function<Bytes(ByteSink&)> stored;  // what ended up stored, after the sink is done
+        ByteSink* sink;
+        std::function<Bytes()> stored;  // what ended up stored, after the sink is done
     };
     MemoryByteSink memory;
     FileByteSink file(fileName.c_str());
     CallbackByteSink callback(ByteSinkFunctions{storeWrite, storeSeek}, &store);
     const Case cases[] = {
-        {"memory", [&] { return static_cast<ByteSink*>(&memory); }, [&](ByteSink&) { return memory.bytes(); }},
-        {"file", [&] { return static_cast<ByteSink*>(&file); },
-         [&](ByteSink&) {
+        {"memory", &memory, [&] { return memory.bytes(); }},
+        {"file", &file,
+         [&] {
              EXPECT_EQ(file.size(), static_cast<int64_t>(expected.size()));
              EXPECT_TRUE(file.close());
              return readWholeFile(fileName);
          }},
-        {"callbacks", [&] { return static_cast<ByteSink*>(&callback); }, [&](ByteSink&) { return store.bytes; }},
+        {"callbacks", &callback, [&] { return store.bytes; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ByteSink& sink = *c.make();
+        ByteSink& sink = *c.sink;
         ASSERT_TRUE(sink.canSeek());
         EXPECT_EQ(sink.writeAt(0, header.data(), header.size()), header.size());
         EXPECT_EQ(sink.writeAt(76, first.data(), first.size()), first.size());
@@ -86,7 +85,7 @@ TEST(ByteSink, HeaderPacketsAndRewriteGiveTheSameBytesOnEverySink)
         EXPECT_EQ(sink.writeAt(72, patch.data(), patch.size()), patch.size());
         EXPECT_TRUE(sink.flush());
         EXPECT_FALSE(sink.failed());
-        EXPECT_EQ(c.stored(sink), expected);
+        EXPECT_EQ(c.stored(), expected);
     }
 }
 
@@ -149,6 +148,7 @@ TEST(ByteSink, FileFailuresShowAsFailedNotWritten)
         FileByteSink sink(dir.file("closed.bin").c_str());
         EXPECT_TRUE(sink.close());
         EXPECT_EQ(sink.writeAt(0, block.data(), block.size()), 0u);
+        EXPECT_EQ(sink.size(), -1);
         EXPECT_EQ(readWholeFile(dir.file("closed.bin")).size(), 0u);
     }
 }
