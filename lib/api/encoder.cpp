@@ -6,15 +6,13 @@
 #include <cstring>
 #include <memory>
 
-#include "streams/byte_sink.h"
 #include "streams/replacing_file.h"
 #include "formats/container_writer.h"
 #include "q58.h"
 #include "base/frame_sizes.h"
 
 struct q58_encoder {
-    std::unique_ptr<ReplacingFile> target;
-    std::unique_ptr<FileByteSink> file;  // the temporary file, closed before target removes it
+    std::unique_ptr<ReplacingFile> target;  // the container goes to its temporary file
     std::unique_ptr<ContainerWriter> writer;
     int16_t block[blockSamples];
     int filled = 0;  // sample frames waiting in block
@@ -39,14 +37,16 @@ q58_encoder* q58_encoder_open_file(const char* path, int* status)
         }
         std::unique_ptr<q58_encoder> encoder(new q58_encoder());
         encoder->target = std::make_unique<ReplacingFile>(path);
-        if (encoder->target->ok())
-            encoder->file = std::make_unique<FileByteSink>(encoder->target->temporaryName().c_str());
-        if (!encoder->target->ok() || !encoder->file->opened()) {
+        if (!encoder->target->ok()) {
             tell(status, Q58_ERROR_IO);
             return nullptr;
         }
         // The same blocks the converter codes with, so the files match.
-        encoder->writer = std::make_unique<ContainerWriter>(*encoder->file, defaultCodecParameters, defaultEncoderTuning);
+        encoder->writer = std::make_unique<ContainerWriter>(*encoder->target, defaultCodecParameters, defaultEncoderTuning);
+        if (encoder->writer->streamFailed()) {  // the temporary file did not take the header
+            tell(status, Q58_ERROR_IO);
+            return nullptr;
+        }
         tell(status, Q58_OK);
         return encoder.release();
     } catch (...) {
@@ -85,8 +85,7 @@ int q58_encoder_close(q58_encoder* encoder)
     int result = encoder->status;
     if (result == Q58_OK) {
         const bool written = encoder->writer->finish();
-        const bool closed = encoder->file->close();
-        if (!written || !closed || !encoder->target->commit()) result = Q58_ERROR_IO;
+        if (!written || !encoder->target->commit()) result = Q58_ERROR_IO;
     }
     delete encoder;  // removes the temporary file unless it was committed
     return result;

@@ -5,9 +5,9 @@
 
 FileReaderSA::FileReaderSA(const char* fileName, int capacity)
     : FileSABuffer(capacity),
-      file(fileName, std::ios::in | std::ios::binary),
+      file(fileName),
       cursor(0),
-      good(file.is_open())
+      good(file.opened())
 {
 }
 
@@ -26,18 +26,14 @@ bool FileReaderSA::inWindow(int64_t offset) const
 
 void FileReaderSA::refill()
 {
-    // Forget an end-of-file or failure left by an earlier refill; a file
-    // that never opened still delivers nothing.
-    file.clear();
+    // A failed read leaves an empty window, so the next read tries again
+    // at the same offset; a file that never opened delivers nothing.
     start = cursor;
     length = 0;
-    if (cursor < 0 || !file.is_open())
+    if (cursor < 0 || !file.opened())
         return;
-    file.seekg(static_cast<std::streamoff>(cursor), std::ios::beg);
-    if (file.fail())
-        return;
-    file.read(reinterpret_cast<char*>(data), capacity);
-    length = static_cast<int>(std::max<std::streamsize>(file.gcount(), 0));
+    const int64_t got = file.readAt(static_cast<uint64_t>(cursor), data, static_cast<size_t>(capacity));
+    length = got > 0 ? static_cast<int>(got) : 0;
 }
 
 int FileReaderSA::read(uint8_t* destination, int count)
@@ -66,12 +62,5 @@ int FileReaderSA::read(uint8_t* destination, int count)
 
 int64_t FileReaderSA::size()
 {
-    if (!file.is_open())
-        return -1;
-    // Every refill positions the file itself, so moving it here is harmless.
-    file.clear();
-    file.seekg(0, std::ios::end);
-    const std::streamoff end = file.tellg();
-    file.clear();
-    return end < 0 ? -1 : static_cast<int64_t>(end);
+    return file.size();
 }

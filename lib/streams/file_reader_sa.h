@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 
+#include "streams/byte_source.h"
 #include "streams/file_sa_buffer.h"
 #include "streams/storage_reader.h"
 
@@ -41,7 +41,7 @@ private:
     bool inWindow(int64_t offset) const;
     void refill();
 
-    std::ifstream file;
+    FileByteSource file;
     int64_t cursor;
     bool good;
 };

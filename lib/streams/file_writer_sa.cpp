@@ -5,10 +5,10 @@
 
 FileWriterSA::FileWriterSA(const char* fileName, int capacity)
     : FileSABuffer(capacity),
-      file(fileName, std::ios::out | std::ios::binary | std::ios::trunc),
+      file(fileName),
       cursor(0),
-      good(file.is_open()),
-      opened(file.is_open()),
+      good(file.opened()),
+      opened(file.opened()),
       bytesLost(false),
       closed(false)
 {
@@ -29,33 +29,22 @@ void FileWriterSA::flush()
         start = cursor;
         return;
     }
-    int accepted = 0;
-    if (!file.fail()) {
-        file.seekp(static_cast<std::streamoff>(start), std::ios::beg);
-        file.write(reinterpret_cast<const char*>(data), length);
-        // Push the bytes past the stream's own buffer now, so that a full
-        // device is noticed here and not at some later, unrelated write.
-        file.flush();
-        if (!file.fail()) {
-            const std::streamoff reached = file.tellp();
-            if (reached >= 0)
-                accepted = static_cast<int>(std::clamp<int64_t>(reached - start, 0, length));
-        }
-    }
-    if (accepted == length) {
+    // Push the bytes past the C library's buffer now, so that a full device
+    // is noticed here and not at some later, unrelated write. A run counts
+    // as written only when all of it went out and the flush succeeded.
+    const bool written = start >= 0 &&
+                         file.writeAt(static_cast<uint64_t>(start), data, static_cast<size_t>(length)) ==
+                             static_cast<size_t>(length) &&
+                         file.flush();
+    if (written) {
         // The next run begins at the cursor, wherever it has been moved to.
         start = cursor;
         length = 0;
         return;
     }
-    // Keep the bytes the file did not take; the run keeps its end.
-    std::memmove(data, data + accepted, static_cast<size_t>(length - accepted));
-    start += accepted;
-    length -= accepted;
-    // A failed stream is never cleared, so what it refused will not reach
-    // the file.
-    if (file.fail())
-        bytesLost = true;
+    // Keep the run: a failed file stays failed, so what it refused will
+    // not reach the file.
+    bytesLost = true;
 }
 
 int FileWriterSA::write(const uint8_t* source, int count)
@@ -79,7 +68,7 @@ int FileWriterSA::write(const uint8_t* source, int count)
         length += chunk;
         cursor += chunk;
         accepted += chunk;
-        if (length >= writeThroughSize && !file.fail())
+        if (length >= writeThroughSize && !file.failed())
             flush();
     }
     return accepted;
@@ -99,16 +88,12 @@ int64_t FileWriterSA::setPosition(int64_t newPosition)
 
 int64_t FileWriterSA::size()
 {
-    if (!file.is_open() || file.fail())
-        return -1;
-    file.seekp(0, std::ios::end);
-    const std::streamoff end = file.tellp();
-    return end < 0 ? -1 : static_cast<int64_t>(end);
+    return file.size();
 }
 
 bool FileWriterSA::failed() const
 {
-    return !good || file.fail();
+    return !good || file.failed();
 }
 
 bool FileWriterSA::close()
@@ -116,11 +101,8 @@ bool FileWriterSA::close()
     if (!closed) {
         closed = true;
         flush();
-        if (file.is_open()) {
-            file.close();
-            if (file.fail())
-                bytesLost = true;
-        }
+        if (opened && !file.close())
+            bytesLost = true;
     }
     return opened && !bytesLost && length == 0;
 }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 
+#include "streams/byte_sink.h"
 #include "streams/file_sa_buffer.h"
 #include "streams/storage_writer.h"
 
@@ -47,7 +47,7 @@ public:
     int64_t size() override;
 
     // True when the last write fell short, the file did not open, or the
-    // file stream has failed.
+    // file has refused bytes.
     bool failed() const;
 
     // Flushes the pending run and closes the file. Returns true only when
@@ -67,7 +67,7 @@ private:
     bool runOpenForAppending() const { return start + length == cursor && length < capacity; }
     void flush();
 
-    std::ofstream file;
+    FileByteSink file;
     int64_t cursor;
     bool good;
     bool opened;

@@ -135,6 +135,11 @@ bool ReplacingFile::commit()
 {
     if (!pending)
         return false;
+    if (!close()) {
+        reason = "the temporary file could not be written in full";
+        abandon();
+        return false;
+    }
     const HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     bool done = h != INVALID_HANDLE_VALUE;
@@ -157,6 +162,7 @@ bool ReplacingFile::commit()
 
 void ReplacingFile::abandon()
 {
+    sink.reset();  // closed before it is removed (Windows cannot remove an open file)
     if (pending)
         DeleteFileA(temporary.c_str());
     pending = false;
@@ -224,6 +230,11 @@ bool ReplacingFile::commit()
 {
     if (!pending)
         return false;
+    if (!close()) {
+        reason = "the temporary file could not be written in full";
+        abandon();
+        return false;
+    }
     int error = 0;
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -260,6 +271,7 @@ bool ReplacingFile::commit()
 
 void ReplacingFile::abandon()
 {
+    sink.reset();  // closed before it is removed (Windows cannot remove an open file)
     if (pending)
         ::unlink(temporary.c_str());
     pending = false;
@@ -275,3 +287,38 @@ bool sameFile(const std::string& a, const std::string& b)
 #endif
 
 ReplacingFile::~ReplacingFile() { abandon(); }
+
+size_t ReplacingFile::writeAt(uint64_t offset, const uint8_t* source, size_t count)
+{
+    if (sinkFailed || !pending) {
+        sinkFailed = true;
+        return 0;
+    }
+    if (!sink) {
+        sink = std::make_unique<FileByteSink>(temporary.c_str());
+        if (!sink->opened()) {
+            sinkFailed = true;
+            return 0;
+        }
+    }
+    const size_t stored = sink->writeAt(offset, source, count);
+    if (sink->failed()) sinkFailed = true;
+    return stored;
+}
+
+bool ReplacingFile::flush()
+{
+    if (sink && !sink->flush()) sinkFailed = true;
+    return !failed();
+}
+
+bool ReplacingFile::failed() const { return !created || sinkFailed; }
+
+bool ReplacingFile::close()
+{
+    if (sink) {
+        if (!sink->close()) sinkFailed = true;
+        sink.reset();
+    }
+    return !failed();
+}

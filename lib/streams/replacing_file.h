@@ -2,15 +2,19 @@
 // final name only once complete.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "streams/byte_sink.h"
 
 // An output that takes the place of its final name only once it is complete.
 //
 // The constructor creates a new, empty temporary file next to the file that
 // will be replaced (where the final name is a symbolic link: next to the
-// file the link leads to). The caller's writer opens temporaryName(), writes
-// and closes it; commit() then syncs the file to the disk and renames it over
-// the final name in one step. Until then a file already under the final name
+// file the link leads to). The caller writes through the ReplacingFile
+// itself, a ByteSink on the temporary file (opened at the first write), or
+// has its own writer open temporaryName(), write and close it; commit() then
+// syncs the file to the disk and renames it over the final name in one step. Until then a file already under the final name
 // is untouched, and a run that stops half way leaves it as it was: abandon(),
 // or the destructor without commit(), removes the temporary file.
 //
@@ -22,10 +26,10 @@
 // The class prints nothing and installs no signal handlers: a program that
 // must remove the temporary file when it is interrupted does that itself,
 // with temporaryName().
-class ReplacingFile {
+class ReplacingFile : public ByteSink {
 public:
     explicit ReplacingFile(std::string finalName);
-    ~ReplacingFile();
+    ~ReplacingFile() override;
 
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -41,8 +45,19 @@ public:
     // The file commit() replaces: the final name with its links followed.
     const std::string& targetName() const { return target; }
 
-    // After the writer has closed the temporary file: sync it to the disk
-    // and rename it over the target. On failure returns false with
+    // The temporary file as a sink. Writes fail when ok() is false, the
+    // file cannot be opened, or after commit() or abandon().
+    size_t writeAt(uint64_t offset, const uint8_t* source, size_t count) override;
+    bool flush() override;
+    bool canSeek() const override { return true; }
+    bool failed() const override;
+    // Closes the temporary file written through the sink. False when any
+    // write or the close failed (and always when ok() is false).
+    bool close();
+
+    // After the writer has closed the temporary file (commit() closes the
+    // sink itself): sync it to the disk and rename it over the target. On
+    // failure, or when a write through the sink failed, returns false with
     // problem() set and removes the temporary file; the target stays as it
     // was.
     bool commit();
@@ -57,6 +72,8 @@ private:
     unsigned keptMode = noMode;  // permission bits of the replaced file (POSIX)
     bool created = false;
     bool pending = false;  // the temporary file exists and belongs to us
+    std::unique_ptr<FileByteSink> sink;  // opened by the first writeAt
+    bool sinkFailed = false;             // sticky, also once the sink is closed
 };
 
 // True when both names lead to the same existing file (device and inode; on

@@ -27,15 +27,21 @@ TEST(ReplacingFile, TheFinalNameChangesOnlyAtCommit)
 {
     struct Case {
         const char* what;
-        bool existing;  // a file is already under the final name
+        bool existing;     // a file is already under the final name
+        bool throughSink;  // written through the ReplacingFile itself, not by name
+        bool failedWrite;  // one write through the sink fails (an offset no file can have)
         Ending ending;
     };
     const Case cases[] = {
-        {"new name, committed", false, Ending::commit},
-        {"existing file, committed", true, Ending::commit},
-        {"existing file, abandoned", true, Ending::abandon},
-        {"existing file, destroyed without commit", true, Ending::destroy},
-        {"new name, abandoned", false, Ending::abandon},
+        {"new name, committed", false, false, false, Ending::commit},
+        {"existing file, committed", true, false, false, Ending::commit},
+        {"existing file, abandoned", true, false, false, Ending::abandon},
+        {"existing file, destroyed without commit", true, false, false, Ending::destroy},
+        {"new name, abandoned", false, false, false, Ending::abandon},
+        {"sink, existing file, committed", true, true, false, Ending::commit},
+        {"sink, new name, destroyed without commit", false, true, false, Ending::destroy},
+        {"sink, existing file, a write failed", true, true, true, Ending::commit},
+        {"sink, new name, a write failed", false, true, true, Ending::commit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -49,19 +55,29 @@ TEST(ReplacingFile, TheFinalNameChangesOnlyAtCommit)
             ASSERT_TRUE(out.ok()) << out.problem();
             EXPECT_NE(out.temporaryName(), name);
             EXPECT_EQ(fs::path(out.temporaryName()).parent_path(), fs::path(name).parent_path());
-            writeWholeFile(out.temporaryName(), fresh);
+            if (c.throughSink) {
+                // The tail first, then the head: the sink stores by offset.
+                EXPECT_EQ(out.writeAt(100, fresh.data() + 100, 200), 200u);
+                EXPECT_EQ(out.writeAt(0, fresh.data(), 100), 100u);
+                if (c.failedWrite) {
+                    EXPECT_EQ(out.writeAt(UINT64_MAX - 1, fresh.data(), 1), 0u);
+                }
+                EXPECT_EQ(out.failed(), c.failedWrite);
+            } else {
+                writeWholeFile(out.temporaryName(), fresh);
+            }
             // Nothing visible under the final name before the commit.
             EXPECT_EQ(fs::exists(name), c.existing);
             if (c.existing) {
                 EXPECT_EQ(readWholeFile(name), old);
             }
             if (c.ending == Ending::commit) {
-                EXPECT_TRUE(out.commit()) << out.problem();
+                EXPECT_EQ(out.commit(), !c.failedWrite) << out.problem();
             }
             if (c.ending == Ending::abandon)
                 out.abandon();
         }
-        const bool replaced = c.ending == Ending::commit;
+        const bool replaced = c.ending == Ending::commit && !c.failedWrite;
         EXPECT_EQ(fs::exists(name), replaced || c.existing);
         if (fs::exists(name)) {
             EXPECT_EQ(readWholeFile(name), replaced ? fresh : old);
