@@ -5,6 +5,7 @@
 
 #include "base/little_endian.h"
 #include "base/wrapping.h"
+#include "codec/parameter_limits.h"
 
 static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
               "balanceScale is stored as an IEEE-754 single");
@@ -102,4 +103,17 @@ bool decodeContainerHeader(const uint8_t in[containerHeaderSize], ContainerHeade
     slots.get(header.frameCount);
     out = header;
     return true;
+}
+
+HeaderCheck checkContainerHeader(const uint8_t* bytes, int count, ContainerHeader& header)
+{
+    uint8_t full[containerHeaderSize] = {};
+    const int held = count < 0 ? 0 : (count > containerHeaderSize ? containerHeaderSize : count);
+    if (held > 0) std::memcpy(full, bytes, static_cast<size_t>(held));
+    if (held < 4 || std::memcmp(full, containerMagic, 4) != 0) return HeaderCheck::notContainer;
+    if (held < containerHeaderSize) return HeaderCheck::incomplete;
+    decodeContainerHeader(full, header);
+    // A damaged or hostile parameter block must never reach the decoder.
+    if (!codecParametersDecodable(header.parameters)) return HeaderCheck::undecodable;
+    return HeaderCheck::usable;
 }

@@ -28,3 +28,17 @@ void encodeContainerHeader(const ContainerHeader& header, uint8_t out[containerH
 // False when the magic differs (out untouched); otherwise fills out with the
 // fields as stored. Whether the parameters are usable is judged elsewhere.
 bool decodeContainerHeader(const uint8_t in[containerHeaderSize], ContainerHeader& out);
+
+// What the first bytes of a file say about it as a container.
+enum class HeaderCheck {
+    usable,        // magic, parameters and frame count read; the parameters are decodable
+    notContainer,  // fewer than 4 bytes, or not the magic
+    incomplete,    // the magic, but the header is cut short
+    undecodable,   // a parameter block this decoder cannot use safely
+    readFailed,    // the source failed
+};
+
+// The one judgement of a header, for the decoder and for the survey: bytes
+// holds the first count (0..containerHeaderSize) bytes of the file. header
+// receives the fields as stored whenever all of them are there.
+HeaderCheck checkContainerHeader(const uint8_t* bytes, int count, ContainerHeader& header);

@@ -4,7 +4,6 @@
 
 #include "bits/bin_reader.h"
 #include "codec/elb1764.h"
-#include "codec/parameter_limits.h"
 #include "formats/packet_walk.h"
 #include "base/frame_sizes.h"
 
@@ -17,15 +16,11 @@ ContainerReader::~ContainerReader() = default;
 
 HeaderCheck ContainerReader::readHeader()
 {
-    uint8_t bytes[containerHeaderSize] = {};
     int count = 0;
     const uint8_t* view = window.view(0, containerHeaderSize, count);
     if (view == nullptr) return HeaderCheck::readFailed;
-    for (int i = 0; i < count; ++i) bytes[i] = view[i];
-    if (count < 4 || !decodeContainerHeader(bytes, stored)) return HeaderCheck::notContainer;
-    if (count < containerHeaderSize) return HeaderCheck::incomplete;
-    // A damaged or hostile parameter block must never reach the decoder.
-    if (!codecParametersDecodable(stored.parameters)) return HeaderCheck::undecodable;
+    const HeaderCheck check = checkContainerHeader(view, count, stored);
+    if (check != HeaderCheck::usable) return check;
     usable = true;
     index = std::make_unique<PacketIndex>(containerHeaderSize);
     codec = freshCodec();

@@ -13,15 +13,6 @@
 
 class Elb1764;
 
-// What reading a container's header found.
-enum class HeaderCheck {
-    usable,        // magic, parameters and frame count read; the parameters are decodable
-    notContainer,  // fewer than 4 bytes, or not the magic
-    incomplete,    // the magic, but the header is cut short
-    undecodable,   // a parameter block this decoder cannot use safely
-    readFailed,    // the source failed
-};
-
 // What one step of a container reader found. Anything but block leaves the
 // reader where it was (the next call tries the same frame again).
 enum class BlockRead {

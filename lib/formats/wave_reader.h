@@ -1,16 +1,29 @@
 // WaveReader0: opens a WAV file and walks its header up to the first sample
-// byte.
+// byte. walkWaveHeader: that walk, shared with the WAV survey.
 #pragma once
 
 #include "formats/riff_chunk.h"
 #include "formats/wave_format.h"
 #include "streams/file_reader_sa.h"
 
-// Opens a WAV file and walks its header in a fixed order: "RIFF", "WAVE",
-// "fmt ", "data", nothing searched for and nothing skipped except the part
-// of the format chunk beyond 16 bytes. On success input's cursor stands at
-// the first sample byte and the caller reads the samples from input.
-// The reader does not judge the format: compare it with referenceFormat.
+// What the header walk found.
+struct WaveHeader {
+    bool complete;        // "RIFF", "WAVE", "fmt " with a full format body, then "data"
+    WaveFormat format;    // as read; fields not read are 0
+    ChunkInfo dataChunk;  // meaningful only when complete
+};
+
+// The one place that decides whether q58 can read a WAV header. Walks from
+// the cursor in a fixed order: "RIFF", "WAVE", "fmt ", "data", nothing
+// searched for and nothing skipped except the part of the format chunk
+// beyond 16 bytes (a format chunk declared shorter still has 16 read, and
+// "data" must follow at its declared end, with no pad byte). When complete,
+// the cursor stands at the first sample byte. The format is not judged:
+// compare it with referenceFormat.
+WaveHeader walkWaveHeader(StorageReader& input);
+
+// Opens a WAV file and walks its header; on success the caller reads the
+// samples from input.
 class WaveReader0 {
 public:
     // fileName is a narrow byte string.

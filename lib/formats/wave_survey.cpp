@@ -2,27 +2,27 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include "base/little_endian.h"
+#include "formats/wave_reader.h"
+#include "streams/byte_source.h"
+#include "streams/file_reader_sa.h"
 
 namespace {
 
 constexpr uint16_t extensibleTag = 0xFFFE;
 // Chunk headers listed at most; a real file has a handful.
 constexpr size_t maxListedChunks = 4096;
+// The survey reads headers scattered over the file, a few bytes each.
+constexpr int surveyBufferSize = 1 << 16;
 
 // Reads up to n bytes at offset; returns how many arrived.
-int readAt(std::ifstream& file, int64_t offset, uint8_t* destination, int n)
+int readAt(FileReaderSA& file, int64_t offset, uint8_t* destination, int n)
 {
-    file.clear();
-    file.seekg(offset);
-    if (!file)
-        return 0;
-    file.read(reinterpret_cast<char*>(destination), n);
-    return static_cast<int>(file.gcount());
+    file.setPosition(offset);
+    return file.read(destination, n);
 }
 
 std::string printableId(const uint8_t* bytes)
@@ -81,7 +81,7 @@ size_t findChunk(const std::vector<WaveChunkEntry>& chunks, const char* id)
     return chunks.size();
 }
 
-void listChunks(std::ifstream& file, WaveSurvey& survey)
+void listChunks(FileReaderSA& file, WaveSurvey& survey)
 {
     int64_t offset = 12;
     while (offset + 8 <= survey.fileSize && survey.chunks.size() < maxListedChunks) {
@@ -95,7 +95,7 @@ void listChunks(std::ifstream& file, WaveSurvey& survey)
     }
 }
 
-void readFormatBody(std::ifstream& file, int64_t bodyStart, uint32_t declaredSize, WaveSurvey& survey)
+void readFormatBody(FileReaderSA& file, int64_t bodyStart, uint32_t declaredSize, WaveSurvey& survey)
 {
     uint8_t body[40] = {};
     const int got = readAt(file, bodyStart, body, 40);
@@ -112,8 +112,9 @@ void readFormatBody(std::ifstream& file, int64_t bodyStart, uint32_t declaredSiz
     }
 }
 
-// The order check of WaveReader0, put into words.
-bool checkLayout(std::ifstream& file, WaveSurvey& survey)
+// The header walk of WaveReader0 decides; the listing of the chunks puts
+// its verdict into words.
+bool checkLayout(FileReaderSA& file, WaveSurvey& survey)
 {
     uint8_t start[20] = {};
     const int got = readAt(file, 0, start, 20);
@@ -162,9 +163,8 @@ bool checkLayout(std::ifstream& file, WaveSurvey& survey)
     // The reader looks for "data" right at the declared end of the format
     // body, without a pad byte, whatever the listing above found.
     const int64_t expected = survey.chunks[fmt].offset + 8 + survey.chunks[fmt].size;
-    uint8_t next[8] = {};
-    const bool dataThere = readAt(file, expected, next, 8) == 8 && printableId(next) == "data";
-    if (!dataThere) {
+    file.setPosition(0);
+    if (!walkWaveHeader(file).complete) {
         if (data == survey.chunks.size()) {
             survey.verdict = WaveVerdict::notRiffWave;
             survey.reason = "no \"data\" chunk";
@@ -208,8 +208,8 @@ std::string fileOpenProblem(const std::string& fileName)
     if (!regular)
         return "not a regular file";
     errno = 0;
-    std::ifstream probe(fileName, std::ios::binary);
-    if (!probe)
+    const FileByteSource probe(fileName.c_str());
+    if (!probe.opened())
         return errno != 0 ? std::strerror(errno) : "cannot be opened for reading";
     return "";
 }
@@ -222,9 +222,8 @@ WaveSurvey surveyWave(const std::string& fileName)
         survey.reason = "cannot open: " + problem;
         return survey;
     }
-    std::ifstream file(fileName, std::ios::binary);
-    file.seekg(0, std::ios::end);
-    survey.fileSize = static_cast<int64_t>(file.tellg());
+    FileReaderSA file(fileName.c_str(), surveyBufferSize);
+    survey.fileSize = file.size();
     if (!checkLayout(file, survey)) {
         if (survey.verdict == WaveVerdict::layout && !isReference(survey.format))
             survey.reason += "; its format is " + describeWaveFormat(survey) + " as well";

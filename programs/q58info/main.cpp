@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "facts.h"
 #include "formats/container_survey.h"
 #include "formats/wave_survey.h"
+#include "streams/byte_source.h"
 #include "q58_version.h"
 
 namespace {
@@ -184,10 +184,9 @@ bool endsWith(const std::string& name, const char* suffix)
 // The contents decide, the suffix only when the contents say nothing.
 bool looksLikeWave(const std::string& name)
 {
-    std::ifstream file(name, std::ios::binary);
-    char start[4] = {};
-    file.read(start, 4);
-    if (file.gcount() == 4) {
+    FileByteSource file(name.c_str());
+    uint8_t start[4] = {};
+    if (file.readAt(0, start, 4) == 4) {
         if (std::memcmp(start, "q58", 4) == 0)
             return false;
         if (std::memcmp(start, "RIFF", 4) == 0 || std::memcmp(start, "RIFX", 4) == 0 ||
