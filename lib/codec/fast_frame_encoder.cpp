@@ -296,24 +296,12 @@ void Elb1764::extractTonesFast(float* x, int* codes, int* bins) {
     const float threshold = nthLargest(toneRatings, binCount, toneTotal - 1, selectionScratch);
 
     // 4. The scan of extractTones.
-    int above = 0;
-    for (int k = 0; k < binCount; ++k)
-        if (toneRatings[k] > threshold) ++above;
-    int tiesLeft = toneTotal - above;
-    int taken = 0;
-    for (int k = 0; k < binCount && taken < toneTotal; ++k) {
-        bool take = toneRatings[k] > threshold;
-        if (!take && toneRatings[k] == threshold && tiesLeft > 0) {
-            take = true;
-            --tiesLeft;
-        }
-        if (!take && toneTotal - taken >= binCount - k) take = true;
-        if (!take) continue;
+    const int taken = pickRatedBins(toneRatings, binCount, toneTotal, threshold, bins);
+    for (int t = 0; t < taken; ++t) {
+        const int k = bins[t];
         const double level = toLevelAbove(magnitudeOf(x[k]), floorLevel, f.noiseFloorAmplitude);
         const int levelCode = quantize(level, 0.0f, floorLevel, parameters.toneBits - 1);
-        bins[taken] = k;
-        codes[taken] = 2 * levelCode + (x[k] < 0.0f ? 1 : 0);
+        codes[t] = 2 * levelCode + (x[k] < 0.0f ? 1 : 0);
         x[k] = 0.0f;
-        ++taken;
     }
 }

@@ -132,3 +132,21 @@ float nthLargest(const float* values, int count, int n) {
     std::vector<float> scratch(count);
     return nthLargest(values, count, n, scratch.data());
 }
+
+int pickRatedBins(const float* ratings, int count, int total, float threshold, int* chosen) {
+    int above = 0;
+    for (int k = 0; k < count; ++k)
+        if (ratings[k] > threshold) ++above;
+    int tiesLeft = total - above;
+    int taken = 0;
+    for (int k = 0; k < count && taken < total; ++k) {
+        bool take = ratings[k] > threshold;
+        if (!take && ratings[k] == threshold && tiesLeft > 0) {
+            take = true;
+            --tiesLeft;
+        }
+        if (!take && total - taken >= count - k) take = true;
+        if (take) chosen[taken++] = k;
+    }
+    return taken;
+}

@@ -31,3 +31,11 @@ double maskingStepFactor(int i, float decay);
 // the same result, values untouched. Both forms clamp n into 0..count-1,
 // return 0 for count <= 0, and rank a NaN below every number.
 float nthLargest(const float* values, int count, int n, float* scratch);
+
+// The bins chosen by their ratings: every bin rated above threshold (the
+// rating of the total-th best, so there are fewer than total of them), then
+// bins rated exactly at it from the lowest up until total are chosen. Once
+// every remaining bin is needed it is taken, so exactly total bins (at most
+// count) are written to chosen in ascending order whatever the ratings (even
+// NaN). Returns how many were written.
+int pickRatedBins(const float* ratings, int count, int total, float threshold, int* chosen);

@@ -131,15 +131,8 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(std::move(finalName
     reason = "no free temporary name";
 }
 
-bool ReplacingFile::commit()
+bool ReplacingFile::moveIntoPlace()
 {
-    if (!pending)
-        return false;
-    if (!close()) {
-        reason = "the temporary file could not be written in full";
-        abandon();
-        return false;
-    }
     const HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     bool done = h != INVALID_HANDLE_VALUE;
@@ -151,13 +144,9 @@ bool ReplacingFile::commit()
     }
     done = done && MoveFileExA(temporary.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!done) {
+    if (!done)
         reason = systemMessage(GetLastError());
-        abandon();
-        return false;
-    }
-    pending = false;
-    return true;
+    return done;
 }
 
 void ReplacingFile::abandon()
@@ -226,15 +215,8 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(followLinks(std::mo
     reason = "no free temporary name";
 }
 
-bool ReplacingFile::commit()
+bool ReplacingFile::moveIntoPlace()
 {
-    if (!pending)
-        return false;
-    if (!close()) {
-        reason = "the temporary file could not be written in full";
-        abandon();
-        return false;
-    }
     int error = 0;
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -259,10 +241,8 @@ bool ReplacingFile::commit()
         error = errno;
     if (error != 0) {
         reason = systemMessage(error);
-        abandon();
         return false;
     }
-    pending = false;
 #ifndef Q58_REPLACE_WITHOUT_SYNC
     syncDirectoryOf(target);
 #endif
@@ -287,6 +267,23 @@ bool sameFile(const std::string& a, const std::string& b)
 #endif
 
 ReplacingFile::~ReplacingFile() { abandon(); }
+
+bool ReplacingFile::commit()
+{
+    if (!pending)
+        return false;
+    if (!close()) {
+        reason = "the temporary file could not be written in full";
+        abandon();
+        return false;
+    }
+    if (!moveIntoPlace()) {
+        abandon();
+        return false;
+    }
+    pending = false;
+    return true;
+}
 
 size_t ReplacingFile::writeAt(uint64_t offset, const uint8_t* source, size_t count)
 {

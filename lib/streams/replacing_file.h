@@ -65,6 +65,10 @@ public:
     void abandon();
 
 private:
+    // Syncs the closed temporary file and renames it over the target;
+    // false with reason set when either fails.
+    bool moveIntoPlace();
+
     std::string target;
     std::string temporary;
     std::string reason;
