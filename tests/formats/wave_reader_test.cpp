@@ -1,4 +1,5 @@
 #include "formats/wave_reader.h"
+#include "formats/wave_survey.h"
 #include "wave_bytes.h"
 
 namespace {
@@ -112,6 +113,72 @@ TEST(WaveReader0, DataNearTheFourGibibyteLimitIsReachable)
     EXPECT_EQ(wave.dataChunk.size, 0xFFFFFF00u);
     wave.input.setPosition(wave.dataChunk.dataStart + wave.dataChunk.size - 4);
     EXPECT_EQ(readSamples(wave, 5), (Bytes{1, 2, 3, 4}));
+}
+
+// Odd-sized chunks before, inside and after the part q58 reads. The reader
+// takes no pad byte after "fmt " (it looks for "data" at the declared end of
+// the format body); the survey's listing honours pad bytes everywhere else.
+// Whatever the layout, the survey accepts exactly what the reader accepts.
+TEST(WaveReader0, OddSizedChunksAroundTheFormatChunkAreJudgedAlikeByTheSurvey)
+{
+    struct Piece {
+        const char* id;
+        int size;  // body bytes; "fmt " gets the reference format in its first 16
+        bool pad;  // a pad byte follows an odd body
+    };
+    struct Case {
+        const char* what;
+        std::vector<Piece> pieces;
+        WaveVerdict verdict;
+        const char* reasonPart;          // "" for accepted
+        std::vector<int64_t> offsets;    // the survey's chunk offsets after "RIFF"; empty: not checked
+    };
+    const Case cases[] = {
+        {"odd LIST before fmt", {{"LIST", 3, true}, {"fmt ", 16, false}, {"data", 8, false}},
+         WaveVerdict::layout, "the \"LIST\" chunk stands before \"fmt \"", {12, 24, 48}},
+        {"two odd chunks before fmt", {{"LIST", 1, true}, {"junk", 5, true}, {"fmt ", 16, false}, {"data", 8, false}},
+         WaveVerdict::layout, "the \"LIST\" and \"junk\" chunks stand before", {12, 22, 36, 60}},
+        {"odd fmt with its pad byte", {{"fmt ", 17, true}, {"data", 8, false}},
+         WaveVerdict::layout, "odd size (17) and a pad byte", {12, 38}},
+        {"odd fmt without a pad byte", {{"fmt ", 17, false}, {"data", 8, false}}, WaveVerdict::accepted, "", {}},
+        {"odd chunk between fmt and data", {{"fmt ", 16, false}, {"junk", 5, true}, {"data", 8, false}},
+         WaveVerdict::layout, "the \"junk\" chunk stands between \"fmt \" and \"data\"", {12, 36, 50}},
+        {"odd data, then an odd chunk", {{"fmt ", 16, false}, {"data", 3, true}, {"LIST", 5, true}},
+         WaveVerdict::accepted, "", {12, 36, 48}},
+        {"odd chunk after data without its pad", {{"fmt ", 16, false}, {"data", 8, false}, {"LIST", 3, false}},
+         WaveVerdict::accepted, "", {12, 36, 52}},
+    };
+    ScratchDir dir;
+    const std::string name = dir.file("odd.wav");
+    const Bytes format = waveFile(WaveLayout());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes chunks;
+        for (const Piece& piece : c.pieces) {
+            Bytes body = patternBytes(piece.size);
+            if (std::string(piece.id) == "fmt ")
+                std::copy(format.begin() + 20, format.begin() + 36, body.begin());
+            appendChunk(chunks, piece.id, body);
+            if (piece.pad && piece.size % 2 == 1)
+                chunks.push_back(0);
+        }
+        Bytes file = {'R', 'I', 'F', 'F'};
+        appendLe(file, static_cast<uint32_t>(4 + chunks.size()), 4);
+        file.insert(file.end(), {'W', 'A', 'V', 'E'});
+        file.insert(file.end(), chunks.begin(), chunks.end());
+        writeWholeFile(name, file);
+
+        const WaveSurvey survey = surveyWave(name);
+        EXPECT_EQ(survey.verdict, c.verdict) << survey.reason;
+        EXPECT_NE(survey.reason.find(c.reasonPart), std::string::npos) << survey.reason;
+        EXPECT_EQ(WaveReader0(name.c_str()).error, survey.verdict != WaveVerdict::accepted);
+        if (!c.offsets.empty()) {
+            std::vector<int64_t> offsets;
+            for (size_t i = 1; i < survey.chunks.size(); ++i)
+                offsets.push_back(survey.chunks[i].offset);
+            EXPECT_EQ(offsets, c.offsets);
+        }
+    }
 }
 
 }  // namespace
