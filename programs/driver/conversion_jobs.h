@@ -1,9 +1,18 @@
+// The converter's two jobs, as main() and the tests run them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "driver/job_outcome.h"
+// What a conversion job did with its input. A skipped input (unknown format,
+// unreadable, no magic) gets one line on standard error and nothing else;
+// the other two print their console lines, and failed means a diagnostic
+// went to standard error.
+enum class JobOutcome {
+    skipped,    // input refused: one stderr line, nothing on stdout, no output created
+    converted,  // output complete and intact
+    failed,     // output could not be written in full, or the input was damaged
+};
 
 // Encodes NAME.wav (16-bit PCM stereo 44100 Hz) into a .q58 container.
 JobOutcome encodeFile(std::string inputName, std::string outputName);

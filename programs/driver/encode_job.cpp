@@ -1,16 +1,17 @@
-#include <algorithm>
-#include <iostream>
+// The encode job: NAME.wav (16-bit PCM stereo 44100 Hz) into a .q58 container.
 
-#include "driver/conversion_jobs.h"
-#include "driver/file_names.h"
-#include "driver/job_output.h"
-#include "driver/refusal.h"
+#include <algorithm>
+#include <optional>
+
+#include "driver/console_texts.h"
+#include "driver/conversion_loop.h"
+#include "driver/input_checks.h"
 #include "driver/sample_bytes.h"
 #include "driver/working_parameters.h"
-#include "formats/container_writer.h"
-#include "streams/byte_sink.h"
-#include "formats/wave_reader.h"
 #include "base/frame_sizes.h"
+#include "formats/container_writer.h"
+#include "formats/wave_reader.h"
+#include "streams/byte_sink.h"
 
 namespace {
 
@@ -43,80 +44,83 @@ DataExtent measureData(WaveReader0& wave)
     return extent;
 }
 
+class Encoding final : public Conversion {
+public:
+    using Conversion::Conversion;
+
+private:
+    std::optional<WaveReader0> wave;
+    int32_t frames = 0;
+    std::optional<FileByteSink> output;
+    std::optional<ContainerWriter> container;  // writes through output
+    uint8_t sampleBytes[blockBytes];
+    int16_t samples[blockSamples];
+
+    JobOutcome refuse() override { return refuseWave(inputName); }
+
+    std::optional<JobOutcome> openInput() override
+    {
+        wave.emplace(inputName.c_str());
+        if (wave->error || !sameFormat(wave->format, referenceFormat))
+            return refuse();
+        // The length is taken before anything is printed: what the input
+        // holds from here on decides the frame count.
+        const DataExtent extent = measureData(*wave);
+        frames = extent.frameCount;
+        if (extent.cutShort)
+            noteDamage(waveDataCutShort);
+        if (extent.unfinished > 0)
+            noteDamage(waveUnfinished(extent.unfinished));
+        return std::nullopt;
+    }
+
+    int32_t frameCount() const override { return frames; }
+
+    void openOutput(const std::string& temporaryName) override
+    {
+        output.emplace(temporaryName.c_str());
+        container.emplace(*output, codecParameters, encoderTuning, frames);
+    }
+
+    bool convertFrame(int32_t) override
+    {
+        // The file shrank after its length was taken, or (never with a
+        // parameter block that passes the limits) a frame overflowed its
+        // packet: keep what was coded; finish() makes the header say so.
+        if (wave->input.read(sampleBytes, blockBytes) != blockBytes) {
+            noteDamage(waveEndedEarly);
+            return false;
+        }
+        samplesFromBytes(sampleBytes, samples, blockSamples);
+        if (container->writeBlock(samples) == 0) {
+            noteDamage(waveEndedEarly);
+            return false;
+        }
+        return true;
+    }
+
+    bool finish() override
+    {
+        container->finish();
+        return output->close();
+    }
+
+    std::string startLine() const override { return encodingLine(inputName, outputName); }
+
+    std::string progressLine(int32_t converted) const override
+    {
+        const int64_t totalBytes = container->packetBytesWritten();
+        const int64_t percent = (100 * static_cast<int64_t>(converted)) / frames;
+        const int64_t bitrate = static_cast<int64_t>(static_cast<double>(totalBytes) * 400.0 / converted);
+        return encodingProgress(percent, bitrate);
+    }
+
+    const char* doneLine() const override { return encodingDone; }
+};
+
 }  // namespace
 
 JobOutcome encodeFile(std::string inputName, std::string outputName)
 {
-    if (!isRegularFile(inputName))
-        return refuseWave(inputName);
-    WaveReader0 wave(inputName.c_str());
-    if (wave.error || !sameFormat(wave.format, referenceFormat))
-        return refuseWave(inputName);
-    if (sameFile(inputName, outputName)) {
-        reportProblem(outputName.c_str(), sameFileProblem);
-        return JobOutcome::failed;
-    }
-
-    // The length is taken before anything is printed: what the input holds
-    // from here on decides the frame count.
-    const DataExtent extent = measureData(wave);
-
-    std::cout << "encoding : '" << inputName << "' to : '" << outputName << "'" << std::endl;
-
-    JobOutput destination(outputName);
-    if (!destination.ok()) {
-        reportCreationProblem(outputName, destination.problem());
-        return JobOutcome::failed;
-    }
-
-    const int32_t frameCount = extent.frameCount;
-    bool damaged = false;
-
-    FileByteSink output(destination.temporaryName().c_str());
-    ContainerWriter container(output, codecParameters, encoderTuning, frameCount);
-    uint8_t sampleBytes[blockBytes];
-    int16_t samples[blockSamples];
-
-    for (int32_t i = 0; i < frameCount; ++i) {
-        // The file shrank after its length was taken, or (never with a
-        // parameter block that passes the limits) a frame overflowed its
-        // packet: keep what was coded; finish() makes the header say so.
-        if (wave.input.read(sampleBytes, blockBytes) != blockBytes) {
-            damaged = true;
-            break;
-        }
-        samplesFromBytes(sampleBytes, samples, blockSamples);
-        if (container.writeBlock(samples) == 0) {
-            damaged = true;
-            break;
-        }
-
-        const int64_t totalBytes = container.packetBytesWritten();
-        const int64_t percent = (100 * static_cast<int64_t>(i + 1)) / frameCount;
-        const int64_t bitrate = static_cast<int64_t>(static_cast<double>(totalBytes) * 400.0 / (i + 1));
-        std::cout << percent << " % [ avg bitrate " << bitrate << " ]" << '\r';
-    }
-    container.finish();
-    std::cout << std::endl << "done." << std::endl;
-
-    const bool written = output.close();
-    if (!written)
-        destination.abandon();
-    const bool placed = written && destination.commit();
-
-    if (extent.cutShort)
-        reportProblem(inputName.c_str(), "the data chunk claims more bytes than the file holds; encoded the whole blocks present");
-    if (extent.unfinished > 0)
-        reportProblem(inputName.c_str(), ("the WAV file looks unfinished: its data chunk says 0 bytes but " +
-                                          std::to_string(extent.unfinished) + " bytes follow it; encoded nothing")
-                                             .c_str());
-    if (damaged)
-        reportProblem(inputName.c_str(), "the input ended before its data chunk did; encoded what was there");
-    if (!written)
-        reportWriteProblem(outputName);
-    else if (!placed)
-        reportPlacementProblem(outputName, destination.problem());
-    if (!placed)
-        return JobOutcome::failed;
-    return (damaged || extent.cutShort || extent.unfinished > 0) ? JobOutcome::failed : JobOutcome::converted;
+    return Encoding(std::move(inputName), std::move(outputName)).run();
 }

@@ -1,7 +1,5 @@
 #include "driver/job_output.h"
 
-#include "driver/job_outcome.h"
-
 #include <csignal>
 #include <cstring>
 
@@ -133,24 +131,4 @@ void JobOutput::abandon()
     HeldSignals removing;
     file.abandon();
     untrack();
-}
-
-const char* const sameFileProblem = "is the input file itself (through a link); not converted, the file is left as it is";
-
-void reportCreationProblem(const std::string& outputName, const std::string& reason)
-{
-    reportProblem(outputName.c_str(), ("cannot be written: " + reason + "; nothing converted").c_str());
-}
-
-void reportWriteProblem(const std::string& outputName)
-{
-    reportProblem(outputName.c_str(),
-                  "could not be written in full; a file already under this name was left as it was");
-}
-
-void reportPlacementProblem(const std::string& outputName, const std::string& reason)
-{
-    reportProblem(outputName.c_str(), ("could not be put in place: " + reason +
-                                       "; a file already under this name was left as it was")
-                                          .c_str());
 }

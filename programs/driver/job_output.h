@@ -64,14 +64,3 @@ private:
     HeldSignals creating;  // declared first: held while file is constructed
     ReplacingFile file;
 };
-
-// The diagnostics about a job's output, each one line naming the file.
-// The output name leads to the input file itself (a link): refused before
-// anything is opened for writing.
-extern const char* const sameFileProblem;
-// The temporary file could not be created, or the name may not be replaced.
-void reportCreationProblem(const std::string& outputName, const std::string& reason);
-// Writing the temporary file failed (full disk, size limit, I/O error).
-void reportWriteProblem(const std::string& outputName);
-// The finished file could not be synced or renamed into place.
-void reportPlacementProblem(const std::string& outputName, const std::string& reason);

@@ -1,9 +1,19 @@
 #include <string>
 
 #include "driver/conversion_jobs.h"
-#include "driver/file_names.h"
 #include "driver/job_output.h"
 #include "driver/working_parameters.h"
+
+namespace {
+
+// True when name ends with suffix, byte for byte (case-sensitive).
+bool endsWith(const std::string& name, const std::string& suffix)
+{
+    return name.size() >= suffix.size() &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
 
 // q58 NAME.wav ... NAME.q58 ...: encodes each .wav into NAME.q58 and decodes
 // each .q58 into NAME.q58.wav, in the order given. Any other name is passed

@@ -1,8 +1,15 @@
+// What the jobs check about an input before they open it, and the line that
+// says why an input is refused.
 #pragma once
 
 #include <string>
 
-#include "driver/job_outcome.h"
+#include "driver/conversion_jobs.h"
+
+// True when name is a regular file (following links). Directories, pipes and
+// devices are never inputs: opening a pipe for reading would wait forever for
+// a writer.
+bool isRegularFile(const std::string& name);
 
 // One line on standard error saying why an input is not converted (missing,
 // unreadable, not the kind of file its suffix promises, another layout or
