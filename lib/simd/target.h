@@ -14,8 +14,8 @@
 #define Q58_TARGET_BEGIN(isa) Q58_PRAGMA(GCC push_options) Q58_PRAGMA(GCC target(isa))
 #define Q58_TARGET_END Q58_PRAGMA(GCC pop_options)
 #else
-// Other compilers get the instruction set from the source's own flags (see
-// the kernel source list in CMakeLists.txt).
+// Other compilers (MSVC) compile no wider code: the AVX2 and AVX-512 kernel
+// sources build their nullptr fallback there (see lib/simd/CMakeLists.txt).
 #define Q58_TARGET_BEGIN(isa)
 #define Q58_TARGET_END
 #endif
