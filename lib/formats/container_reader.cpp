@@ -8,7 +8,7 @@
 #include "base/frame_sizes.h"
 
 ContainerReader::ContainerReader(ByteSource& source, const EncoderTuning& tuning)
-    : source(source), tuning(tuning), window(source), walkWindow(source)
+    : tuning(tuning), window(source), walkWindow(source)
 {
 }
 

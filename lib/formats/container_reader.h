@@ -67,7 +67,6 @@ private:
     BlockRead decodeAt(Elb1764& codec, ByteWindow& window, uint64_t offset, int16_t* block, int& packetBytes);
     std::unique_ptr<Elb1764> freshCodec() const;
 
-    ByteSource& source;
     EncoderTuning tuning;
     ContainerHeader stored{};
     bool usable = false;
