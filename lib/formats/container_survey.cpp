@@ -89,10 +89,6 @@ std::string notContainerReason(const uint8_t* start, int got)
     return "not a q58 container: it starts with " + hexBytes(start, 4) + " instead of 71 35 38 00 (\"q58\" and a zero byte)";
 }
 
-}  // namespace
-
-namespace {
-
 // The header part of the survey, the same judgement the decoder makes;
 // false when the walk over the packets has nothing to do.
 bool surveyHeader(ByteSource& file, ByteWindow& window, ContainerSurvey& survey)
@@ -117,10 +113,10 @@ bool surveyHeader(ByteSource& file, ByteWindow& window, ContainerSurvey& survey)
         survey.reason = "the container header holds parameters the decoder cannot use safely";
         return false;
     case HeaderCheck::usable:
-        break;
+        survey.headerComplete = true;
+        return true;
     }
-    survey.headerComplete = true;
-    return true;
+    return false;
 }
 
 }  // namespace
