@@ -19,6 +19,9 @@ public:
     // nothing and returns 0). A count above 31 consumes count-31 bits that
     // are dropped and returns the 31 bits after them.
     int readBits(int count);
+    // The same reading taken one bit at a time: the plain form readBits
+    // must agree with at every position, count and array length.
+    int readBitsOneByOne(int count);
 
     // Reading twins of the da_BinWriter codings. On damaged data they still
     // return values inside the ranges their arguments allow: readBounded in

@@ -214,3 +214,29 @@ TEST(BitBounds, NegativePositionsAndEmptyArraysNeverTouchMemory) {
     EXPECT_EQ(reader.readBits(3), 0);
     EXPECT_TRUE(reader.overflowed());
 }
+
+// readBits takes whole words away from the end of the array; it must give
+// what reading one bit at a time gives, at every start offset and count,
+// near the end, past it, from negative and saturated positions.
+TEST(BitWords, WordReadsEqualBitByBitReads) {
+    std::mt19937 random(58);
+    std::uniform_int_distribution<int> byteValue(0, 255);
+    std::uniform_int_distribution<int> countOf(-2, 40);
+    const int starts[] = {0, -9, 5, 63, INT_MAX - 40};
+    for (int bytes : {0, 1, 7, 8, 9, 15, 16, 17, 33, 100}) {
+        std::vector<uint8_t> data(bytes);
+        for (auto& b : data) b = static_cast<uint8_t>(byteValue(random));
+        for (int start : starts) {
+            da_BinReader words(data.data(), bytes);
+            da_BinReader single(data.data(), bytes);
+            words.bitPosition = single.bitPosition = start;
+            for (int step = 0; step < 200; ++step) {
+                const int count = countOf(random);
+                ASSERT_EQ(words.readBits(count), single.readBitsOneByOne(count))
+                    << bytes << " bytes, start " << start << ", step " << step << ", count " << count;
+                ASSERT_EQ(words.bitPosition, single.bitPosition);
+                ASSERT_EQ(words.overflowed(), single.overflowed());
+            }
+        }
+    }
+}
