@@ -127,7 +127,7 @@ TEST(OutputModes, NewOutputsFollowTheUmaskAndReplacedOnesKeepTheirMode)
     const Reference& ref = reference();
     ASSERT_FALSE(ref.q58.empty() || ref.decoded.empty());
     constexpr int brandNew = -1;
-    for (const int mask : {022, 077, 002, 027})
+    for (const int mask : {022, 077, 002, 027, 007})
         for (const int oldMode : {brandNew, 0600, 0640, 0664, 0755}) {
             SCOPED_TRACE("umask " + octal(mask) + (oldMode == brandNew ? ", new outputs" : ", replacing mode " + octal(oldMode)));
             ScratchDir dir;

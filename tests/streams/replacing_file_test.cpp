@@ -194,7 +194,7 @@ mode_t modeOf(const std::string& name)
 TEST(ReplacingFile, ANewFileHasTheUsualPermissionsUnderTheUmask)
 {
     ScratchDir dir;
-    for (const mode_t mask : {022, 077, 002, 027}) {
+    for (const mode_t mask : {022, 077, 002, 027, 007}) {
         SCOPED_TRACE(mask);
         const std::string name = dir.file("new" + std::to_string(mask) + ".bin");
         const mode_t before = ::umask(mask);
