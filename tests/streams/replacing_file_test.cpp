@@ -2,6 +2,8 @@
 #include "streams/long_names.h"
 #include "streams/scratch_files.h"
 
+#include <sstream>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -184,6 +186,13 @@ TEST(ReplacingFile, ThePermissionsOfTheReplacedFileAreKept)
     }
 }
 
+std::string octal(unsigned value)
+{
+    std::ostringstream text;
+    text << '0' << std::oct << value;
+    return text.str();
+}
+
 // Permission bits of an existing file.
 mode_t modeOf(const std::string& name)
 {
@@ -195,7 +204,7 @@ TEST(ReplacingFile, ANewFileHasTheUsualPermissionsUnderTheUmask)
 {
     ScratchDir dir;
     for (const mode_t mask : {022, 077, 002, 027, 007}) {
-        SCOPED_TRACE(mask);
+        SCOPED_TRACE("umask " + octal(mask));
         const std::string name = dir.file("new" + std::to_string(mask) + ".bin");
         const mode_t before = ::umask(mask);
         bool committed = false;
@@ -208,6 +217,31 @@ TEST(ReplacingFile, ANewFileHasTheUsualPermissionsUnderTheUmask)
         ASSERT_TRUE(committed);
         EXPECT_EQ(modeOf(name), 0666 & ~mask);
     }
+}
+
+TEST(ReplacingFile, TheTemporaryFileOpensToNoOneTheReplacedFileKeepsOut)
+{
+    ScratchDir dir;
+    const std::string name = dir.file("private.bin");
+    for (const mode_t mask : {022, 002})
+        for (const mode_t oldMode : {0600, 0640, 0604, 0660}) {
+            SCOPED_TRACE("umask " + octal(mask) + ", old mode " + octal(oldMode));
+            writeWholeFile(name, patternBytes(10));
+            ::chmod(name.c_str(), oldMode);
+            const mode_t before = ::umask(mask);
+            {
+                ReplacingFile out(name);
+                ::umask(before);
+                ASSERT_TRUE(out.ok()) << out.problem();
+                // Group and others get no permission on the new bytes
+                // that they lack on the old ones, not even while written.
+                EXPECT_EQ(modeOf(out.temporaryName()) & 077 & ~oldMode, 0u);
+                writeWholeFile(out.temporaryName(), patternBytes(20));
+                ASSERT_TRUE(out.commit()) << out.problem();
+            }
+            EXPECT_EQ(readWholeFile(name), patternBytes(20));
+            EXPECT_EQ(modeOf(name), oldMode);
+        }
 }
 
 // True when the bytes are well-formed UTF-8: no sequence cut short and no
