@@ -197,9 +197,15 @@ ReplacingFile::ReplacingFile(std::string finalName) : target(followLinks(std::mo
         reason = systemMessage(errno);
         return;
     }
+    // A new output is created as any file the user makes (0666 less the
+    // umask). One that replaces a file opens to group and others no wider
+    // than that file does, also while it is written, so that a private file
+    // is never replaced through a readable one; the owner may always write
+    // it. The exact old bits are set at the commit.
+    const mode_t creationMode = replacing ? ((existing.st_mode & 0666) | 0600) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = temporaryNameFor(target, static_cast<unsigned long>(::getpid()), temporaryCounter++);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, creationMode);
         if (fd >= 0) {
             if (replacing)
                 keptMode = static_cast<unsigned>(existing.st_mode & 07777);

@@ -18,6 +18,11 @@
 // is untouched, and a run that stops half way leaves it as it was: abandon(),
 // or the destructor without commit(), removes the temporary file.
 //
+// A new output gets the permissions of any file the user creates (0666
+// less the umask); one that replaces a file keeps that file's permission
+// bits, and its temporary file is never open to group or others wider than
+// the replaced file is.
+//
 // Temporary names hold the process id and a per-process counter and are
 // created exclusively, so concurrent runs and successive jobs never share
 // one. An existing final name that is not a regular file (a directory, a

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +113,8 @@ RunningQ58::RunningQ58(const ScratchDir& dir, const std::vector<std::string>& ar
             const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
             ::setrlimit(RLIMIT_AS, &limit);
         }
+        if (options.creationMask >= 0)
+            ::umask(static_cast<mode_t>(options.creationMask));
         ::execv(args[0], args.data());
         ::_exit(127);
     }

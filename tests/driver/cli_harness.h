@@ -38,6 +38,7 @@ struct LaunchOptions {
     uint64_t fileSizeLimit = 0;     // RLIMIT_FSIZE in bytes; 0 for none
     uint64_t addressSpaceLimit = 0; // RLIMIT_AS in bytes; 0 for none
     bool stdoutReaderGone = false;  // standard output is a pipe nobody reads
+    int creationMask = -1;          // the file-creation mask q58 starts with; -1 keeps the test's
 };
 
 // q58 started in a scratch directory with its standard output on a pipe

@@ -1,5 +1,8 @@
 #include "streams/replacing_file.h"
+#include "streams/long_names.h"
 #include "streams/scratch_files.h"
+
+#include <sstream>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -181,6 +184,125 @@ TEST(ReplacingFile, ThePermissionsOfTheReplacedFileAreKept)
         EXPECT_EQ(info.st_mode & 0777, mode);
         ::chmod(name.c_str(), 0644);
     }
+}
+
+std::string octal(unsigned value)
+{
+    std::ostringstream text;
+    text << '0' << std::oct << value;
+    return text.str();
+}
+
+// Permission bits of an existing file.
+mode_t modeOf(const std::string& name)
+{
+    struct stat info;
+    return ::stat(name.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST(ReplacingFile, ANewFileHasTheUsualPermissionsUnderTheUmask)
+{
+    ScratchDir dir;
+    for (const mode_t mask : {022, 077, 002, 027, 007}) {
+        SCOPED_TRACE("umask " + octal(mask));
+        const std::string name = dir.file("new" + std::to_string(mask) + ".bin");
+        const mode_t before = ::umask(mask);
+        bool committed = false;
+        {
+            ReplacingFile out(name);
+            writeWholeFile(out.temporaryName(), patternBytes(20));
+            committed = out.commit();
+        }
+        ::umask(before);
+        ASSERT_TRUE(committed);
+        EXPECT_EQ(modeOf(name), 0666 & ~mask);
+    }
+}
+
+TEST(ReplacingFile, TheTemporaryFileOpensToNoOneTheReplacedFileKeepsOut)
+{
+    ScratchDir dir;
+    const std::string name = dir.file("private.bin");
+    for (const mode_t mask : {022, 002})
+        for (const mode_t oldMode : {0600, 0640, 0604, 0660}) {
+            SCOPED_TRACE("umask " + octal(mask) + ", old mode " + octal(oldMode));
+            writeWholeFile(name, patternBytes(10));
+            ::chmod(name.c_str(), oldMode);
+            const mode_t before = ::umask(mask);
+            {
+                ReplacingFile out(name);
+                ::umask(before);
+                ASSERT_TRUE(out.ok()) << out.problem();
+                // Group and others get no permission on the new bytes
+                // that they lack on the old ones, not even while written.
+                EXPECT_EQ(modeOf(out.temporaryName()) & 077 & ~oldMode, 0u);
+                writeWholeFile(out.temporaryName(), patternBytes(20));
+                ASSERT_TRUE(out.commit()) << out.problem();
+            }
+            EXPECT_EQ(readWholeFile(name), patternBytes(20));
+            EXPECT_EQ(modeOf(name), oldMode);
+        }
+}
+
+// True when the bytes are well-formed UTF-8: no sequence cut short and no
+// continuation byte without its lead.
+bool isUtf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const unsigned lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+TEST(ReplacingFile, LongFinalNamesGetAValidTemporaryNameWithinTheLimit)
+{
+    for (const NameStyle& style : nameStyles())
+        for (const size_t length : {240, 244, 248, 251, 252, 253, 254, 255, 256, 260})
+            for (const bool existing : {false, true}) {
+                const bool fits = length <= longestName;
+                if (existing && !fits)
+                    continue;
+                SCOPED_TRACE(std::string(style.what) + ", " + std::to_string(length) + " bytes" +
+                             (existing ? ", replacing a file" : ""));
+                ScratchDir dir;
+                const std::string finalName = nameOfLength(length, style.lead, style.unit, ".q58");
+                const std::string name = dir.file(finalName);
+                if (existing)
+                    writeWholeFile(name, patternBytes(30, 1));
+                const Bytes fresh = patternBytes(200, static_cast<int>(length));
+                {
+                    ReplacingFile out(name);
+                    EXPECT_TRUE(out.ok() || !fits) << out.problem();
+                    if (out.ok()) {
+                        const fs::path temporary(out.temporaryName());
+                        const std::string temporaryPart = temporary.filename().string();
+                        EXPECT_EQ(temporary.parent_path(), fs::path(name).parent_path());
+                        EXPECT_LE(temporaryPart.size(), longestName);
+                        EXPECT_NE(temporaryPart, finalName);
+                        EXPECT_TRUE(isUtf8(temporaryPart)) << temporaryPart;
+                        std::vector<std::string> present = {temporaryPart};
+                        if (existing)
+                            present.push_back(finalName);
+                        std::sort(present.begin(), present.end());
+                        EXPECT_EQ(namesIn(folderOf(dir)), present);
+                        writeWholeFile(out.temporaryName(), fresh);
+                        EXPECT_EQ(out.commit(), fits) << out.problem();
+                    }
+                    // A name over the limit cannot be made: the reason is told.
+                    EXPECT_EQ(out.problem().empty(), fits);
+                }
+                EXPECT_EQ(namesIn(folderOf(dir)), fits ? std::vector<std::string>{finalName} : std::vector<std::string>{});
+                if (fits) {
+                    EXPECT_EQ(readWholeFile(name), fresh);
+                }
+            }
 }
 
 #endif
