@@ -27,7 +27,7 @@ echo "== sanitizer tests took $((SECONDS - stage_start)) s"
 
 fuzz_start=$SECONDS
 echo "== fuzz targets ($fuzz)"
-targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec)
+targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec fuzz_q58info)
 CC=clang CXX=clang++ cmake -S . -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ58_FUZZ=ON \
   -DQ58_BUILD_TESTS=OFF -DQ58_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
@@ -39,6 +39,7 @@ declare -A max_len=(
   [fuzz_wave_encoder]=21424
   [fuzz_codings]=4096
   [fuzz_frame_codec]=17709
+  [fuzz_q58info]=2048
 )
 
 artifacts=$(pwd)/$fuzz/artifacts
