@@ -54,9 +54,11 @@ for target in "${targets[@]}"; do
   corpus=$work/$name
   mkdir -p "$corpus"
   cp fuzz/corpus/"$name"/* "$corpus"/
+  dict=()  # a dictionary of tokens, fuzz/NAME.dict, when the target has one
+  [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   echo "-- $target: ${seconds} s"
   if ! "$fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-       -max_len="${max_len[$target]}" -print_final_stats=1 -artifact_prefix="$artifacts/$name-" \
+       -max_len="${max_len[$target]}" -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "${dict[@]}" \
        "$corpus" >"$work/$name.log" 2>&1; then
     failed+=("$target")
     tail -n 80 "$work/$name.log"
