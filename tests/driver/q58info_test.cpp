@@ -199,9 +199,10 @@ TEST(Q58info, OddNamesKeepTheLayout)
         EXPECT_EQ(text.exitStatus, plainText.exitStatus);
         EXPECT_EQ(lines(text.out), lines(plainText.out)) << text.out;
         EXPECT_TRUE(has(text.out, "  " + std::string(c.text) + "\n")) << text.out;
-        EXPECT_TRUE(std::none_of(text.out.begin(), text.out.end(),
-                                 [](char b) { return (b >= 0 && b < 0x20 && b != '\n') || b == 0x7f; }))
-            << text.out;
+        EXPECT_TRUE(std::none_of(text.out.begin(), text.out.end(), [](char b) {
+            const auto c = static_cast<unsigned char>(b);
+            return (c < 0x20 && c != '\n') || c == 0x7f;
+        })) << text.out;
 
         const CliResult json = dir.run(Q58INFO_EXE, {"--json", c.name});
         EXPECT_EQ(lines(json.out), 1) << json.out;
