@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 out=$root/fuzz/corpus
 rm -rf "$out"
-mkdir -p "$out"/{container_decoder,wave_encoder,codings,frame_codec}
+mkdir -p "$out"/{container_decoder,wave_encoder,codings,frame_codec,q58info}
 
 cd "$work"
 # Music: 3 blocks (0.06 s) and 1 block (0.02 s); silence: 2 blocks and a
@@ -121,5 +121,19 @@ put('frame_codec', 'silence', bytes([0]) + bytes(3528))
 square = b''.join(struct.pack('<hh', 32767, -32768) if (n // 25) % 2 else struct.pack('<hh', -32768, 32767) for n in range(882))
 put('frame_codec', 'square', bytes([0]) + square)
 put('frame_codec', 'alternating-rails', bytes([2]) + bytes([255, 0]) * 882)
+
+# q58info: the name shown, a NUL, then the file's contents. Plain names with
+# intact, damaged and refused files, and two in UTF-8 beyond ASCII; the
+# fuzzer finds the odd names.
+named = [('music1.q58', music1), ('silent2.q58', silent2), ('empty.q58', empty),
+         ('cut.q58', music3[:76 + (len(music3) - 76) // 2]), ('header.q58', music3[:40]),
+         ('padding.q58', bytes(bad_padding)), ('music.wav', wav(little)),
+         ('my song.wav', wav(little, between=b'LIST' + le32(4) + b'INFO')), ('48k.wav', wav(little, rate=48000)),
+         ('-extensible.wav', wav(little, tag=0xFFFE, fmt_extra=struct.pack('<HHI', 22, 16, 3) + bytes(16))),
+         ('header-only.wav', wav(b'')), ('noise', bytes(range(256))), ('empty.wav', b''),
+         ('\u00dcnic\u00f8de \u97f3\u697d \U0001f3b5.wav', wav(little)), ('\u00a9 \ud55c\uad6d\uc5b4.q58', silent2)]
+for i, (name, data) in enumerate(named):
+    label = name.lstrip('-').replace(' ', '-') if name.isascii() else 'utf8-name' + name[name.rfind('.'):]
+    put('q58info', f'{i:02d}-{label}', name.encode() + b'\0' + data)
 PY
 du -sh "$out"; find "$out" -type f | wc -l

@@ -27,7 +27,7 @@ echo "== sanitizer tests took $((SECONDS - stage_start)) s"
 
 fuzz_start=$SECONDS
 echo "== fuzz targets ($fuzz)"
-targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec)
+targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec fuzz_q58info)
 CC=clang CXX=clang++ cmake -S . -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ58_FUZZ=ON \
   -DQ58_BUILD_TESTS=OFF -DQ58_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
@@ -39,6 +39,7 @@ declare -A max_len=(
   [fuzz_wave_encoder]=21424
   [fuzz_codings]=4096
   [fuzz_frame_codec]=17709
+  [fuzz_q58info]=2048
 )
 
 artifacts=$(pwd)/$fuzz/artifacts
@@ -53,9 +54,11 @@ for target in "${targets[@]}"; do
   corpus=$work/$name
   mkdir -p "$corpus"
   cp fuzz/corpus/"$name"/* "$corpus"/
+  dict=()  # a dictionary of tokens, fuzz/NAME.dict, when the target has one
+  [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   echo "-- $target: ${seconds} s"
   if ! "$fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-       -max_len="${max_len[$target]}" -print_final_stats=1 -artifact_prefix="$artifacts/$name-" \
+       -max_len="${max_len[$target]}" -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "${dict[@]}" \
        "$corpus" >"$work/$name.log" 2>&1; then
     failed+=("$target")
     tail -n 80 "$work/$name.log"

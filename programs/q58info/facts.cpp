@@ -58,21 +58,85 @@ Fact& Fact::add(const std::string& key, Fact value)
 
 namespace {
 
+// One piece of UTF-8 text at text[at]: a well-formed sequence, or the
+// longest start of one that goes wrong (a stray byte, an overlong form, a
+// surrogate, beyond U+10FFFF, cut short), which stands for one replacement
+// character as Unicode recommends. Returns the piece's length (at least 1).
+size_t utf8Piece(const std::string& text, size_t at, uint32_t& codePoint, bool& wellFormed)
+{
+    const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(at);
+    codePoint = lead;
+    wellFormed = lead < 0x80;
+    size_t length = 1;
+    uint8_t low = 0x80, high = 0xBF;  // the second byte's range; the others are always 80..BF
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, codePoint = lead & 0x0Fu;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, codePoint = lead & 0x07u;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 1)
+        return 1;
+    size_t n = 1;
+    for (; n < length && at + n < text.size(); ++n) {
+        const uint8_t next = byte(at + n);
+        if (next < (n == 1 ? low : 0x80) || next > (n == 1 ? high : 0xBF))
+            break;
+        codePoint = codePoint << 6 | (next & 0x3Fu);
+    }
+    wellFormed = n == length;
+    return n;
+}
+
+// C0 controls, DEL and the C1 controls: a terminal acts on them.
+bool isControl(uint32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
+
+// Text from outside (names above all) may hold any bytes: the JSON string
+// is valid UTF-8 whatever they are, with U+FFFD for each piece that is not
+// UTF-8 and control characters escaped.
 void printJsonString(std::ostream& out, const std::string& text)
 {
     out << '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out << '\\' << c;
-        } else if (c < 0x20) {
+    for (size_t at = 0; at < text.size();) {
+        uint32_t c = 0;
+        bool wellFormed = false;
+        const size_t length = utf8Piece(text, at, c, wellFormed);
+        if (!wellFormed) {
+            out << "\\ufffd";
+        } else if (c == '"' || c == '\\') {
+            out << '\\' << static_cast<char>(c);
+        } else if (isControl(c)) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
             out << escaped;
         } else {
-            out << c;  // bytes of names pass through as they are
+            out.write(text.data() + at, static_cast<std::streamsize>(length));
         }
+        at += length;
     }
     out << '"';
+}
+
+// The text report keeps one line per fact: control characters and pieces
+// that are not UTF-8 show as '?', as in chunk identifiers.
+void printShownText(std::ostream& out, const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        uint32_t c = 0;
+        bool wellFormed = false;
+        const size_t length = utf8Piece(text, at, c, wellFormed);
+        if (!wellFormed || isControl(c))
+            out << '?';
+        else
+            out.write(text.data() + at, static_cast<std::streamsize>(length));
+        at += length;
+    }
 }
 
 std::string formatNumber(double value)
@@ -99,7 +163,7 @@ void printScalar(std::ostream& out, const Fact& fact, bool json)
         if (json)
             printJsonString(out, fact.text);
         else
-            out << fact.text;
+            printShownText(out, fact.text);
         break;
     default: break;
     }

@@ -157,3 +157,55 @@ TEST(Q58info, Options)
     }
     EXPECT_EQ(dir.run(Q58INFO_EXE, {"--version"}).out, std::string("q58 ") + Q58_VERSION_STRING + "\n");
 }
+
+// Names carry any bytes but NUL and '/'. The text report shows control
+// characters and pieces that are not UTF-8 as '?' and keeps its lines; the
+// JSON escapes control characters and puts U+FFFD for each piece that is not
+// UTF-8. Valid UTF-8 passes unchanged.
+TEST(Q58info, OddNamesKeepTheLayout)
+{
+    ScratchDir dir;
+    auto wav = makeWav(silence(882));
+    const std::vector<uint8_t> list = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
+    wav.insert(wav.begin() + 36, list.begin(), list.end());
+    writeFileBytes(dir.file("plain.wav"), wav);
+    const CliResult plainText = dir.run(Q58INFO_EXE, {"plain.wav"});
+    const auto lines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n'); };
+
+    struct Case {
+        const char* name;
+        const char* text;  // the name as the text report shows it
+        const char* json;  // the name as a JSON string, without the quotes
+    };
+    const Case cases[] = {
+        {"say \"hi\".wav", "say \"hi\".wav", "say \\\"hi\\\".wav"},
+        {"back\\slash.wav", "back\\slash.wav", "back\\\\slash.wav"},
+        {"two\nlines.wav", "two?lines.wav", "two\\u000alines.wav"},
+        {"tab\there.wav", "tab?here.wav", "tab\\u0009here.wav"},
+        {"del\x7f.wav", "del?.wav", "del\\u007f.wav"},
+        {"csi\xc2\x9b.wav", "csi?.wav", "csi\\u009b.wav"},
+        {"latin\xe9.wav", "latin?.wav", "latin\\ufffd.wav"},
+        {"cut\xe2\x82.wav", "cut?.wav", "cut\\ufffd.wav"},
+        {"overlong\xc0\xaf.wav", "overlong??.wav", "overlong\\ufffd\\ufffd.wav"},
+        {"surrogate\xed\xa0\x80.wav", "surrogate???.wav", "surrogate\\ufffd\\ufffd\\ufffd.wav"},
+        {"\xc3\x9cnic\xc3\xb8" "de \xe9\x9f\xb3\xe6\xa5\xbd \xf0\x9f\x8e\xb5.wav",
+         "\xc3\x9cnic\xc3\xb8" "de \xe9\x9f\xb3\xe6\xa5\xbd \xf0\x9f\x8e\xb5.wav",
+         "\xc3\x9cnic\xc3\xb8" "de \xe9\x9f\xb3\xe6\xa5\xbd \xf0\x9f\x8e\xb5.wav"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFileBytes(dir.file(c.name), wav);
+        const CliResult text = dir.run(Q58INFO_EXE, {c.name});
+        EXPECT_EQ(text.exitStatus, plainText.exitStatus);
+        EXPECT_EQ(lines(text.out), lines(plainText.out)) << text.out;
+        EXPECT_TRUE(has(text.out, "  " + std::string(c.text) + "\n")) << text.out;
+        EXPECT_TRUE(std::none_of(text.out.begin(), text.out.end(), [](char b) {
+            const auto c = static_cast<unsigned char>(b);
+            return (c < 0x20 && c != '\n') || c == 0x7f;
+        })) << text.out;
+
+        const CliResult json = dir.run(Q58INFO_EXE, {"--json", c.name});
+        EXPECT_EQ(lines(json.out), 1) << json.out;
+        EXPECT_TRUE(has(json.out, "{\"file\": \"" + std::string(c.json) + "\", ")) << json.out;
+    }
+}
