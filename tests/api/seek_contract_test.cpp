@@ -81,12 +81,9 @@ TEST(DecoderSeekContract, AFailingSeekChangesNothingWhicheverCallFails)
          120 * packet + 300, Fails::seekThatRewinds},
         {"mid packet after a seek, backward, the failing seek rewinds", false, 60 * packet + 17, 0,
          3 * packet + 1, Fails::seekThatRewinds},
-        {"damaged, mid packet before the damage, into the damaged packet", true, damageAt - packet - 100, 0,
-         damageAt + 5, Fails::read},
-        {"damaged, mid packet before the damage, to the length", true, damageAt - 2 * packet - 1, 0, length,
-         Fails::read},
-        {"damaged, mid packet before the damage, into the damaged packet, seek fails", true,
-         damageAt - packet - 100, 0, damageAt + 5, Fails::seek},
+        // Near the damage everything a seek needs is already buffered, so
+        // these start far from it.
+        {"damaged, mid packet near the start, to the length", true, 2 * packet + 9, 0, length, Fails::read},
         {"damaged, mid packet near the start, into the damaged packet", true, 3 * packet + 5, 0, damageAt + 5,
          Fails::read},
         {"damaged, after reading near the start, into the damaged packet, seek fails", true, 0, 2 * packet,
@@ -96,6 +93,7 @@ TEST(DecoderSeekContract, AFailingSeekChangesNothingWhicheverCallFails)
         const StraightDecode& straight = c.damaged ? straightCut : straightIntact;
         const int undisturbed = c.target <= straight.frames() ? Q58_OK : Q58_ERROR_DAMAGED;
         bool ranItsCourse = false;
+        int failedCalls = 0;
         const int failuresBefore = failuresSoFar();
         // Up to the first call that shows a fault: one is enough for a case.
         for (int n = 0; n < 1000 && !ranItsCourse && failuresSoFar() == failuresBefore; ++n) {
@@ -125,6 +123,7 @@ TEST(DecoderSeekContract, AFailingSeekChangesNothingWhicheverCallFails)
             ranItsCourse = c.fails == Fails::read ? input.reads <= input.failReadCall
                                                   : input.seeks <= input.failSeekCall;
             input.failReadCall = input.failSeekCall = -1;
+            failedCalls += !ranItsCourse;
             if (ranItsCourse) {
                 EXPECT_EQ(result, undisturbed);
             } else if (result == Q58_OK) {
@@ -141,7 +140,9 @@ TEST(DecoderSeekContract, AFailingSeekChangesNothingWhicheverCallFails)
             expectStraightRead(decoder, straight, 30 * packet + 5);
             q58_decoder_close(decoder);
         }
-        EXPECT_TRUE(ranItsCourse || failuresSoFar() > failuresBefore) << c.what << ": the seek made more calls than the test tries";
+        if (failuresSoFar() > failuresBefore) continue;
+        EXPECT_TRUE(ranItsCourse) << c.what << ": the seek made more calls than the test tries";
+        EXPECT_GT(failedCalls, 0) << c.what << ": the seek made no call that could fail";
     }
 }
 
@@ -249,7 +250,8 @@ TEST(DecoderSeekContract, AfterReadingStoppedAtDamageSeeksBeforeItGiveTheStraigh
         EXPECT_EQ(readAll(decoder, {1000}).size(), 2 * damageAt);
         EXPECT_EQ(q58_decoder_status(decoder), Q58_ERROR_DAMAGED);
 
-        for (uint64_t target : {damageAt - 1, uint64_t{0}, damageAt / 2 + 7, damageAt - packet, uint64_t{1}, damageAt}) {
+        const uint64_t targets[] = {damageAt - 1, 0, damageAt / 2 + 7, damageAt - packet, 1, damageAt};
+        for (uint64_t target : targets) {
             SCOPED_TRACE("seek to " + std::to_string(target));
             if (q58_decoder_seek(decoder, target) != Q58_OK) {
                 ADD_FAILURE() << "the seek failed";
@@ -309,14 +311,17 @@ TEST(DecoderByteSources, OneByteReadsAndSourcesFailingHalfWayDecodeUpToTheFailur
         } else {
             EXPECT_LT(got.size(), straight.samples.size());
             EXPECT_EQ(q58_decoder_status(decoder), Q58_ERROR_IO);
-            // Once the source works again, reading goes on exactly; a
-            // forward-only source is lost, as where its failed read left
-            // it is unknown.
+            // Once the source works again, reading goes on exactly (to the
+            // end from a source that can seek back to where its read failed).
             input.failFrom = UINT64_MAX;
             const std::vector<int16_t> rest = readAll(decoder, {2000});
             got.insert(got.end(), rest.begin(), rest.end());
-            EXPECT_EQ(got == straight.samples, c.seekable);
-            EXPECT_EQ(q58_decoder_status(decoder), c.seekable ? Q58_END_OF_STREAM : Q58_ERROR_IO);
+            ASSERT_LE(got.size(), straight.samples.size());
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.samples.begin())) << "not the straight decode";
+            if (c.seekable) {
+                EXPECT_EQ(got.size(), straight.samples.size());
+            }
+            EXPECT_EQ(q58_decoder_status(decoder), got == straight.samples ? Q58_END_OF_STREAM : Q58_ERROR_IO);
         }
         q58_decoder_close(decoder);
     }
