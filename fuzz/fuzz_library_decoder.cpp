@@ -23,8 +23,8 @@
 
 #include "q58.h"
 
-namespace {
-
+// A property of the contract does not hold: report and crash, so that
+// libFuzzer saves the input.
 #define LIBRARY_CHECK(condition)                                                                         \
     do {                                                                                                 \
         if (!(condition)) {                                                                              \
@@ -32,6 +32,8 @@ namespace {
             std::abort();                                                                                \
         }                                                                                                \
     } while (0)
+
+namespace {
 
 // Sample frames the straight read decodes at most: keeps every run in the
 // milliseconds whatever frame count the header claims. Past it nothing is

@@ -115,7 +115,7 @@ BlockRead ContainerReader::seek(int64_t target, int16_t* firstBlock)
     if (!usable || target < 0 || target > frameCount()) return BlockRead::end;
     if (firstBlock != nullptr && target == frameCount()) return BlockRead::end;
     // Everything is done on a new codec and local offsets and kept only
-    // once every packet needed decoded: a failure leaves the reader as it was.
+    // once every packet needed is decoded: a failure leaves the reader as it was.
     std::unique_ptr<Elb1764> restarted = freshCodec();
     uint64_t at = containerHeaderSize;
     int16_t block[blockSamples];
