@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 out=$root/fuzz/corpus
 rm -rf "$out"
-mkdir -p "$out"/{container_decoder,wave_encoder,codings,frame_codec,q58info}
+mkdir -p "$out"/{container_decoder,wave_encoder,codings,frame_codec,q58info,library_decoder}
 
 cd "$work"
 # Music: 3 blocks (0.06 s) and 1 block (0.02 s); silence: 2 blocks and a
@@ -28,6 +28,7 @@ cd "$work"
 "$make_sample" music3.wav 0.06 >/dev/null
 "$make_sample" music1.wav 0.02 >/dev/null
 "$make_sample" short.wav 0.002 >/dev/null
+"$make_sample" music40.wav 0.8 >/dev/null
 python3 - <<'PY'
 import struct
 def wav(samples_bytes, channels=2, rate=44100, bits=16, fmt_extra=b'', fmt_size=None, tag=1):
@@ -38,7 +39,7 @@ def wav(samples_bytes, channels=2, rate=44100, bits=16, fmt_extra=b'', fmt_size=
     return b'RIFF' + struct.pack('<I', len(body)) + body
 open('silent2.wav', 'wb').write(wav(bytes(2 * 3528)))
 PY
-"$q58" music3.wav music1.wav short.wav silent2.wav >/dev/null
+"$q58" music3.wav music1.wav short.wav silent2.wav music40.wav >/dev/null
 
 python3 - "$out" <<'PY'
 import struct, sys
@@ -80,6 +81,25 @@ put('container_decoder', 'no-tones.q58', with_field(music3, 15, 0))
 put('container_decoder', 'balance-scale-256.q58', with_field(music3, 10, 256.0, '<f'))
 put('container_decoder', 'gain-bits-31.q58', with_field(music3, 2, 31))
 put('container_decoder', 'header-cut.q58', music3[:40])
+
+# Library decoder: an operation count, operations of three bytes (kind, 16-bit
+# argument), then a container: 40 blocks of music (past two index
+# checkpoints), cut, with a padding bit set, or claiming more packets.
+music40 = open('music40.q58', 'rb').read()
+def ops(*steps):
+    return bytes([len(steps)]) + b''.join(bytes([kind]) + struct.pack('<H', arg) for kind, arg in steps)
+READ, READ3, FORWARD, BACKWARD, END, START, SCALED, PAST = 0, 1, 2, 3, 4, 4 | 0x80, 5, 6
+walk = ops((READ, 881), (FORWARD, 20000), (READ, 1), (END, 0), (SCALED, 30000), (READ3, 400),
+           (BACKWARD, 9000), (READ, 1999), (PAST, 0), (START, 0), (READ, 882))
+damaged = ops((END, 0), (READ3, 12000), (SCALED, 40000), (READ, 7), (BACKWARD, 30000), (READ, 500), (END, 0))
+put('library_decoder', 'music40-walk', walk + music40)
+put('library_decoder', 'music40-cut', damaged + music40[:76 + (len(music40) - 76) * 2 // 3])
+padding_bit = bytearray(music40)
+padding_bit[-1] |= 0x80
+put('library_decoder', 'music40-padding-bit', damaged + bytes(padding_bit))
+put('library_decoder', 'music40-claims-more', damaged + music40[:72] + le32(41) + music40[76:])
+put('library_decoder', 'silent2-walk', walk + silent2)
+put('library_decoder', 'empty', walk + empty)
 
 # WAV files: the generated music and a set of headers, canonical and odd.
 music1_wav = open('music1.wav', 'rb').read()

@@ -27,7 +27,8 @@ echo "== sanitizer tests took $((SECONDS - stage_start)) s"
 
 fuzz_start=$SECONDS
 echo "== fuzz targets ($fuzz)"
-targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec fuzz_q58info)
+targets=(fuzz_container_decoder fuzz_wave_encoder fuzz_codings fuzz_frame_codec fuzz_q58info
+  fuzz_library_decoder)
 CC=clang CXX=clang++ cmake -S . -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ58_FUZZ=ON \
   -DQ58_BUILD_TESTS=OFF -DQ58_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$fuzz" -j"$jobs" --target "${targets[@]}"
@@ -40,6 +41,8 @@ declare -A max_len=(
   [fuzz_codings]=4096
   [fuzz_frame_codec]=17709
   [fuzz_q58info]=2048
+  # Operations, then a container of at most about 64 packets of music.
+  [fuzz_library_decoder]=4096
 )
 
 artifacts=$(pwd)/$fuzz/artifacts

@@ -192,23 +192,10 @@ int q58_decoder_seek(q58_decoder* decoder, uint64_t frame)
         ContainerReader& reader = *decoder->reader;
         const int64_t target = static_cast<int64_t>(frame / blockLength);
         const int within = static_cast<int>(frame % blockLength);
-        const int64_t oldFrame = reader.nextFrame();
-        const int oldPending = decoder->pending;
-
-        const BlockRead reached = reader.seek(target);  // changes nothing when it fails
+        // Within a packet, the reader decodes that packet too, so that a
+        // failure anywhere leaves it (and so the position) where it was.
+        const BlockRead reached = within > 0 ? reader.seek(target, decoder->block) : reader.seek(target);
         if (reached != BlockRead::block) return statusOf(reached);
-        const BlockRead result = within > 0 ? reader.readBlock(decoder->block) : BlockRead::block;
-        if (result != BlockRead::block) {
-            // Put the reader back where it was; that place decoded before.
-            // Its block is decoded again when it still had frames to give.
-            if (oldPending > 0) {
-                reader.seek(oldFrame - 1);
-                reader.readBlock(decoder->block);
-            } else {
-                reader.seek(oldFrame);
-            }
-            return statusOf(result);
-        }
         decoder->pending = within > 0 ? blockLength - within : 0;
         decoder->settle();
         return Q58_OK;

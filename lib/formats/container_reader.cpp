@@ -110,32 +110,42 @@ BlockRead ContainerReader::walkTo(int64_t target, PacketIndex::Place& place)
     return BlockRead::block;
 }
 
-BlockRead ContainerReader::seek(int64_t target)
+BlockRead ContainerReader::seek(int64_t target, int16_t* firstBlock)
 {
     if (!usable || target < 0 || target > frameCount()) return BlockRead::end;
-    if (target == 0) {
-        codec = freshCodec();
-        frame = 0;
-        offset = containerHeaderSize;
-        restoreFirst = false;
-        return BlockRead::block;
-    }
-    // Block target is the tail of frame target - 1 plus the head of frame
-    // target: decode frame target - 1 into an empty overlap buffer, from
-    // the generator state straight decoding has there, and drop its block.
-    PacketIndex::Place place{};
-    const BlockRead walked = walkTo(target - 1, place);
-    if (walked != BlockRead::block) return walked;
+    if (firstBlock != nullptr && target == frameCount()) return BlockRead::end;
+    // Everything is done on a new codec and local offsets and kept only
+    // once every packet needed is decoded: a failure leaves the reader as it was.
     std::unique_ptr<Elb1764> restarted = freshCodec();
-    restarted->setNoiseGenerator(place.noise);
-    int16_t dropped[blockSamples];
+    uint64_t at = containerHeaderSize;
+    int16_t block[blockSamples];
     int packetBytes = 0;
-    const BlockRead decoded = decodeAt(*restarted, window, place.offset, dropped, packetBytes);
-    if (decoded != BlockRead::block) return decoded;
-    if (place.frame == index->frontier().frame) index->advanceFrontier(packetBytes, restarted->noiseGenerator());
+    if (target > 0) {
+        // Block target is the tail of frame target - 1 plus the head of
+        // frame target: decode frame target - 1 into an empty overlap
+        // buffer, from the generator state straight decoding has there,
+        // and drop its block.
+        PacketIndex::Place place{};
+        const BlockRead walked = walkTo(target - 1, place);
+        if (walked != BlockRead::block) return walked;
+        restarted->setNoiseGenerator(place.noise);
+        const BlockRead decoded = decodeAt(*restarted, window, place.offset, block, packetBytes);
+        if (decoded != BlockRead::block) return decoded;
+        if (place.frame == index->frontier().frame) index->advanceFrontier(packetBytes, restarted->noiseGenerator());
+        at = place.offset + static_cast<uint64_t>(packetBytes);
+    }
+    int64_t next = target;
+    if (firstBlock != nullptr) {
+        const BlockRead decoded = decodeAt(*restarted, window, at, block, packetBytes);
+        if (decoded != BlockRead::block) return decoded;
+        if (target == index->frontier().frame) index->advanceFrontier(packetBytes, restarted->noiseGenerator());
+        std::copy(block, block + blockSamples, firstBlock);
+        at += static_cast<uint64_t>(packetBytes);
+        next = target + 1;
+    }
     codec = std::move(restarted);
-    frame = target;
-    offset = place.offset + static_cast<uint64_t>(packetBytes);
+    frame = next;
+    offset = at;
     restoreFirst = false;
     return BlockRead::block;
 }

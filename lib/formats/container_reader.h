@@ -53,8 +53,10 @@ public:
     // Makes frame (0..frameCount) the next one readBlock returns, with the
     // codec in the state straight decoding leaves there: the noise generator
     // from the index and the overlap of frame - 1, decoded and synthesised
-    // again. block on success; on failure nothing changes.
-    BlockRead seek(int64_t frame);
+    // again. With firstBlock, frame (then below frameCount) is also decoded
+    // into it, and the next readBlock returns frame + 1. block on success;
+    // on failure nothing changes, firstBlock included.
+    BlockRead seek(int64_t frame, int16_t* firstBlock = nullptr);
 
     // After the last frame: true when the data goes on past the packets.
     bool bytesAfterLastFrame();

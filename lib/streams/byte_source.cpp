@@ -51,7 +51,11 @@ int64_t MemoryByteSource::readAt(uint64_t offset, uint8_t* destination, size_t c
 int64_t CallbackByteSource::readAt(uint64_t offset, uint8_t* destination, size_t count)
 {
     if (!positionKnown || offset != position) {
-        if (functions.seek == nullptr || functions.seek(user, offset) != 0) return -1;
+        if (functions.seek == nullptr) return -1;
+        // A seek that fails may still have moved the input: until one
+        // works, every read seeks first.
+        positionKnown = false;
+        if (functions.seek(user, offset) != 0) return -1;
         position = offset;
         positionKnown = true;
     }

@@ -17,21 +17,6 @@
 
 namespace {
 
-// Reads everything, cycling through the given chunk sizes.
-std::vector<int16_t> readAll(q58_decoder* decoder, const std::vector<size_t>& chunks)
-{
-    std::vector<int16_t> out;
-    std::vector<int16_t> buffer;
-    for (size_t i = 0;; ++i) {
-        const size_t want = chunks[i % chunks.size()];
-        buffer.assign(2 * want, 0);
-        const size_t got = q58_decoder_read_s16(decoder, buffer.data(), want);
-        out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<long>(2 * got));
-        if (got < want) break;
-    }
-    return out;
-}
-
 struct Opened {
     const char* source;
     std::function<q58_decoder*(int*)> open;
