@@ -81,9 +81,12 @@ struct Batch {
             completeOutputs.push_back(readFileBytes(dir.file(file.output)));
     }
 
-    // Outputs as before a run: the old ones in place, the others absent.
+    // Outputs as before a run: the old ones in place, the others absent,
+    // and no temporary file a failed row left.
     void resetOutputs() const
     {
+        for (const std::string& name : temporaries())
+            fs::remove(dir.path() / name);
         for (const BatchFile& file : files) {
             fs::remove(dir.path() / file.output);
             if (file.hasOldOutput)
