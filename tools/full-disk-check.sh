@@ -71,6 +71,7 @@ check() {
   grep -qF "'$output'" "$work/err" || fail "$label: the diagnostic does not name '$output': $(cat "$work/err")"
   cmp -s "$work/$output.old" "$disk/$output" || fail "$label: the older $output was changed"
   [ "$(ls -A "$disk")" = "$expected_names" ] || fail "$label: files left: $(ls -A "$disk" | tr '\n' ' ')"
+  rm -f "$disk"/.*.part-*  # the next check starts clean
   if [ "$problems" = "$failures" ]; then
     echo "full-disk-check: $label: exit $status, '$output' left as it was, nothing else written: ok"
     echo "  $(cat "$work/err")"
