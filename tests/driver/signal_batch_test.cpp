@@ -5,12 +5,15 @@
 // file may remain, and the process must end by that signal. A signal that
 // was ignored when q58 started stays ignored: the batch completes.
 //
-// Every job prints more progress than the output pipe and q58's console
-// buffer hold together (about 8 KiB), so once the test has read a line of
-// job k the run cannot have put any later job's output in place.
+// Every encode prints more progress than the output pipe and q58's console
+// buffer hold together (about 8 KiB), and no row stops the run in the job
+// before a decode (a decode prints five bytes a frame, and long ones would
+// make the batch slow). So once the test has read a line of job k the run
+// cannot have put any later job's output in place.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -62,16 +65,19 @@ struct Batch {
 
     Batch()
     {
+        const std::vector<int16_t> chord = chordSignal(400 * 882);
         for (int i = 0; i < batchSize; ++i) {
+            // One recording, started at a different block for each file.
+            std::vector<int16_t> samples = chord;
+            std::rotate(samples.begin(), samples.begin() + 2 * 882 * i, samples.end());
             if (isDecode(i)) {
-                // Decoding prints five bytes a frame or so: long silences.
                 const std::string wav = files[i].input.substr(0, 3) + ".wav";
-                writeFileBytes(dir.file(wav), makeWav(silence(static_cast<size_t>(2500 + i) * 882)));
+                writeFileBytes(dir.file(wav), makeWav(samples));
                 const CliResult made = dir.runQ58({wav});
                 EXPECT_EQ(made.exitStatus, 0) << made.err;
                 fs::remove(dir.path() / wav);
             } else {
-                writeFileBytes(dir.file(files[i].input), makeWav(chordSignal(400 * 882, static_cast<uint32_t>(i))));
+                writeFileBytes(dir.file(files[i].input), makeWav(samples));
             }
             arguments.push_back(files[i].input);
         }
@@ -158,6 +164,7 @@ TEST_P(SignalInBatch, LeavesEachOutputOldOrCompleteAndNoTemporaryFile)
 {
     const Row& row = GetParam();
     ASSERT_EQ(batch->completeRun.exitStatus, 0);
+    ASSERT_FALSE(isDecode(row.job + 1)) << "a decode prints too little to hold the run in the job before it";
     batch->resetOutputs();
     LaunchOptions options;
     options.ignoredSignals = row.ignored;
