@@ -89,12 +89,26 @@ RunningQ58::RunningQ58(const ScratchDir& dir, const std::vector<std::string>& ar
     // The smallest pipe the system allows (one page): the run cannot get
     // far ahead of the test.
     ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    std::vector<std::string> argv = {Q58_EXE};
+    std::vector<std::string> argv = {options.program.empty() ? std::string(Q58_EXE) : options.program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> args;
     for (auto& a : argv)
         args.push_back(&a[0]);
     args.push_back(nullptr);
+    // The environment is made before the fork: the child only calls what
+    // is safe between fork and exec.
+    std::vector<std::string> environment = options.environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string name = std::string(*entry).substr(0, std::string(*entry).find('='));
+        const bool replaced = std::any_of(options.environment.begin(), options.environment.end(),
+                                          [&](const std::string& e) { return e.compare(0, name.size() + 1, name + "=") == 0; });
+        if (!replaced)
+            environment.push_back(*entry);
+    }
+    std::vector<char*> envp;
+    for (auto& e : environment)
+        envp.push_back(&e[0]);
+    envp.push_back(nullptr);
     const std::string cwd = dir.path().string();
     pid = ::fork();
     if (pid == 0) {
@@ -115,7 +129,9 @@ RunningQ58::RunningQ58(const ScratchDir& dir, const std::vector<std::string>& ar
         }
         if (options.creationMask >= 0)
             ::umask(static_cast<mode_t>(options.creationMask));
-        ::execv(args[0], args.data());
+        for (int s : options.ignoredSignals)
+            ::signal(s, SIG_IGN);
+        ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
     ::close(fds[1]);
@@ -135,14 +151,14 @@ RunningQ58::~RunningQ58()
         ::close(outFd);
 }
 
-std::string RunningQ58::readLine()
+std::string RunningQ58::readLine(char end)
 {
     std::string line;
     char c;
     while (outFd >= 0 && ::read(outFd, &c, 1) == 1) {
         out += c;
         line += c;
-        if (c == '\n')
+        if (c == end)
             break;
     }
     return line;
@@ -162,8 +178,10 @@ CliResult RunningQ58::finish()
         out.append(buffer, static_cast<size_t>(got));
     CliResult result;
     int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
         result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+        result.endingSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
     pid = -1;
     result.out = out;
     result.err = slurp(errPath);

@@ -10,6 +10,7 @@
 
 struct CliResult {
     int exitStatus = -1;
+    int endingSignal = 0;  // the signal that ended the process; 0 when it exited
     std::string out;
     std::string err;
 };
@@ -35,10 +36,17 @@ private:
 
 // How a launched q58 meets its surroundings.
 struct LaunchOptions {
+    LaunchOptions(uint64_t fileSize = 0, uint64_t addressSpace = 0, bool readerGone = false)
+        : fileSizeLimit(fileSize), addressSpaceLimit(addressSpace), stdoutReaderGone(readerGone)
+    {
+    }
     uint64_t fileSizeLimit = 0;     // RLIMIT_FSIZE in bytes; 0 for none
     uint64_t addressSpaceLimit = 0; // RLIMIT_AS in bytes; 0 for none
     bool stdoutReaderGone = false;  // standard output is a pipe nobody reads
     int creationMask = -1;          // the file-creation mask q58 starts with; -1 keeps the test's
+    std::string program;            // what to run instead of q58; empty for q58
+    std::vector<std::string> environment;  // NAME=VALUE entries added to (or replacing in) the test's own
+    std::vector<int> ignoredSignals;       // set to SIG_IGN before the program starts, as nohup does
 };
 
 // q58 started in a scratch directory with its standard output on a pipe
@@ -51,8 +59,9 @@ public:
     RunningQ58(const RunningQ58&) = delete;
     RunningQ58& operator=(const RunningQ58&) = delete;
 
-    // Standard output up to and including the next line feed.
-    std::string readLine();
+    // Standard output up to and including the next line feed (or the given
+    // end, '\r' for one progress line).
+    std::string readLine(char end = '\n');
     void sendSignal(int signalNumber) const;
     // Reads the rest of the output and waits for the end. The exit status
     // of a run ended by a signal is 128 + the signal, as a shell reports it.
