@@ -20,6 +20,12 @@
 //   D::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
 //   D::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
 //   D::storeComplex(dst, re, im)  the reverse, rounded to float
+// A width-8 double-lanes type W serves the wide transform engine (two
+// four-lane items per vector) with the above and:
+//   W::Half                       the width-4 type of the same instruction set
+//   W::pair(low, high)            lanes 0..3 low, lanes 4..7 high
+//   W::storeSplit(lo, hi, v)      lanes 0..3 to lo, 4..7 to hi, rounded to float
+//   W::storeRows4(at, r0..r3)     at[4 c + p] = rp[c] for c = 0..7, rounded
 // A float-lanes type F holds F::width floats:
 //   F::V                          the vector, with +, - and *
 //   F::set1(x), F::zero(), F::load(p), F::store(p, v), F::sqrt(v)
