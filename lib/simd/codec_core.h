@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+
+#include "base/complex_ops.h"
 
 namespace codeckernels {
 
@@ -205,6 +208,113 @@ inline void rateBins(const float* x, const float* s, float* q, int n) {
         D::store(q + k, (D::abs(D::load(x + k)) / (D::load(s + k) + offset)));
     for (; k < n; ++k)
         q[k] = static_cast<float>(std::fabs(static_cast<double>(x[k])) / (static_cast<double>(s[k]) + 0.0001));
+}
+
+// One sample as the literal conversion makes it: NaN (the only value that
+// differs from itself) to 0, then the limits, then truncation toward zero.
+inline int16_t sampleOf(float value) {
+    float limited = value == value ? value : 0.0f;
+    limited = limited > -32768.0f ? limited : -32768.0f;
+    limited = limited < 32767.0f ? limited : 32767.0f;
+    return static_cast<int16_t>(static_cast<int>(limited));
+}
+
+// The same selections per lane: x >= x fails only for NaN; x >= -32768
+// keeps what x > -32768 keeps and equals the limit otherwise; x >= 32767
+// gives the limit exactly where x < 32767 fails.
+template <class F>
+inline void toSamples(const float* x, int n, int16_t* out) {
+    using V = typename F::V;
+    constexpr int w = F::width;
+    const V zero = F::zero();
+    const V low = F::set1(-32768.0f);
+    const V high = F::set1(32767.0f);
+    int i = 0;
+    for (; i + w <= n; i += w) {
+        V v = F::load(x + i);
+        v = F::atLeast(v, v, v, zero);
+        v = F::atLeast(v, low, v, low);
+        v = F::atLeast(v, high, high, v);
+        F::storeSamples(out + i, v);
+    }
+    for (; i < n; ++i) out[i] = sampleOf(x[i]);
+}
+
+template <class D>
+inline void rotateBands(Complex* a, Complex* b, int n, Complex turnA, Complex turnB) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V ar = D::set1(turnA.re);
+    const V ai = D::set1(turnA.im);
+    const V br = D::set1(turnB.re);
+    const V bi = D::set1(turnB.im);
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        V re, im;
+        D::loadComplex(a + k, re, im);
+        D::storeComplex(a + k, (re * ar) - (im * ai), (im * ar) + (re * ai));
+        D::loadComplex(b + k, re, im);
+        D::storeComplex(b + k, (re * br) - (im * bi), (im * br) + (re * bi));
+    }
+    for (; k < n; ++k) {
+        a[k] = complexProduct(a[k], turnA);
+        b[k] = complexProduct(b[k], turnB);
+    }
+}
+
+template <class D>
+inline void balanceBands(Complex* a, Complex* b, int n, float towardLeft, float towardRight, double sideScale) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V left = D::set1(towardLeft);
+    const V right = D::set1(towardRight);
+    const V half = D::set1(0.5);
+    const V scale = D::set1(sideScale);
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        V ar, ai, br, bi;
+        D::loadComplex(a + k, ar, ai);
+        D::loadComplex(b + k, br, bi);
+        const V sum = narrow(ar + br);
+        const V p = narrow(sum * left);
+        const V q = narrow(sum * right);
+        const V mid = narrow((p + q) * half);
+        const V side = narrow((p - q) / scale);
+        D::storeComplex(a + k, mid + side, ai);
+        D::storeComplex(b + k, mid - side, bi);
+    }
+    for (; k < n; ++k) {
+        const float sum = static_cast<float>(static_cast<double>(a[k].re) + b[k].re);
+        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+        const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
+        a[k].re = static_cast<float>(static_cast<double>(mid) + side);
+        b[k].re = static_cast<float>(static_cast<double>(mid) - side);
+    }
+}
+
+// draws[k] / 2^32 is a product with 2^-32 here: scaling a 32-bit integer by
+// a power of two is exact either way.
+template <class D>
+inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V unit = D::set1(1.0 / 4294967296.0);
+    const V half = D::set1(0.5);
+    const V four = D::set1(4.0);
+    const V two = D::set1(2.0);
+    const V zero = D::zero();
+    const V scale = D::set1(amplitude);
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        const V u = (((D::load(draws + k) * unit) + half) * four) - two;
+        D::store(out + k, zero + (u * scale));
+    }
+    for (; k < n; ++k) {
+        const double u = (draws[k] / 4294967296.0 + 0.5) * 4.0 - 2.0;
+        out[k] = static_cast<float>(0.0f + u * amplitude);
+    }
 }
 
 }  // namespace codeckernels

@@ -37,6 +37,9 @@ struct WideDoubles {
     static V zero() { return {_mm512_setzero_pd()}; }
     static V load(const double* p) { return {_mm512_loadu_pd(p)}; }
     static V load(const float* p) { return {_mm512_maskz_cvtps_pd(allDoubleLanes, _mm256_loadu_ps(p))}; }
+    static V load(const int32_t* p) {
+        return {_mm512_maskz_cvtepi32_pd(allDoubleLanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)))};
+    }
     static void store(float* p, V a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(allDoubleLanes, a.v)); }
     static V sqrt(V a) { return {_mm512_maskz_sqrt_pd(allDoubleLanes, a.v)}; }
     static V abs(V a) { return {_mm512_abs_pd(a.v)}; }
@@ -90,8 +93,12 @@ inline __m512 avx512Sqrt(__m512 a) { return _mm512_maskz_sqrt_ps(allFloatLanes, 
 inline __m512 avx512AtLeast(__m512 x, __m512 limit, __m512 then, __m512 otherwise) {
     return _mm512_mask_blend_ps(_mm512_cmp_ps_mask(x, limit, _CMP_GE_OQ), otherwise, then);
 }
+inline void avx512StoreSamples(int16_t* p, __m512 x) {
+    const __m512i whole = _mm512_maskz_cvttps_epi32(allFloatLanes, x);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtsepi32_epi16(allFloatLanes, whole));
+}
 Q58_LANE_VECTOR(Avx512Floats16, __m512, _mm512_add_ps, _mm512_sub_ps, _mm512_mul_ps)
 Q58_FLOAT_LANES(WideFloats, Avx512Floats16, 16, _mm512_set1_ps, _mm512_setzero_ps, _mm512_loadu_ps, _mm512_storeu_ps,
-                avx512Sqrt, avx512AtLeast)
+                avx512Sqrt, avx512AtLeast, avx512StoreSamples)
 
 }  // namespace
