@@ -128,6 +128,9 @@ inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
 }
 
 // Scalar form of one bin of prepareBand; false when the size is out of range.
+// (A template on the lanes type, as every helper here, so that each kernel
+// source keeps its own copy, built for its own instruction set.)
+template <class D>
 inline bool prepareBin(float ar, float ai, float br, float bi, double farScale, double nearScale,
                        float& magnitudeA, float& magnitudeB, float& farFrom, float& farBound, float& nearBound) {
     const double roundUp = 1.0 + 1.0 / 1048576.0;  // 1 + 2^-20
@@ -176,7 +179,7 @@ inline bool prepareBand(const float* ar, const float* ai, const float* br, const
         inRange = D::allAtMost(size, 0x1p60) && inRange;
     }
     for (; k < n; ++k)
-        inRange = prepareBin(ar[k], ai[k], br[k], bi[k], farScale, nearScale, magnitudeA[k], magnitudeB[k],
+        inRange = prepareBin<D>(ar[k], ai[k], br[k], bi[k], farScale, nearScale, magnitudeA[k], magnitudeB[k],
                              farFrom[k], farBound[k], nearBound[k]) &&
                   inRange;
     return inRange;
