@@ -28,13 +28,17 @@ inline float tabled(const std::vector<float>& table, int code, ValueOf valueOf) 
 void Elb1764::fillBandNoiseFast(float* yb, int n, int code) {
     const CodecParameters& p = parameters;
     const float amplitude = tabled(fast->noiseAmplitudes, code, [&p](int c) { return noiseAmplitudeOf(p, c); });
-    // The generator runs in local variables; each bin is 0 + u a, as when Y
-    // is cleared first.
+    // The generator runs in local variables and leaves its draws (the bits
+    // noiseValue reads) in a buffer; the vector kernel makes each bin
+    // 0 + u a from them, as when Y is cleared first.
     uint64_t state = static_cast<uint64_t>(noiseState);
     uint32_t counter = static_cast<uint32_t>(noiseCounter);
-    for (int k = 0; k < n; ++k) {
-        const double u = noiseValue(noiseStep(state, counter));
-        yb[k] = static_cast<float>(0.0f + u * amplitude);
+    constexpr int chunk = 256;
+    int32_t draws[chunk];
+    for (int start = 0; start < n; start += chunk) {
+        const int count = std::min(chunk, n - start);
+        for (int k = 0; k < count; ++k) draws[k] = wrapToInt32(static_cast<uint32_t>(noiseStep(state, counter) >> 16));
+        kernels.codec.noiseValues(draws, count, amplitude, yb + start);
     }
     noiseState = wrapToInt64(state);
     noiseCounter = wrapToInt32(counter);
@@ -68,16 +72,5 @@ void Elb1764::applyBandBalanceFast(Complex* a, Complex* b, int n, int code) cons
     const float towardRight = static_cast<float>(dequantize(code, 0.0f, 1.0f, parameters.balanceBits));
     const float towardLeft = 1.0f - towardRight;
     const float halfWidth = 1.0f / parameters.balanceScale;
-    const double sideScale = 2.0 * halfWidth;
-    for (int k = 0; k < n; ++k) {
-        // Single float operations round as the reference's double ones do;
-        // the side's difference stays double, as there.
-        const float sum = a[k].re + b[k].re;
-        const float pl = sum * towardLeft;
-        const float qr = sum * towardRight;
-        const float mid = static_cast<float>((static_cast<double>(pl) + qr) * 0.5);
-        const float side = static_cast<float>((static_cast<double>(pl) - qr) / sideScale);
-        a[k].re = mid + side;
-        b[k].re = mid - side;
-    }
+    kernels.codec.balanceBands(a, b, n, towardLeft, towardRight, 2.0 * halfWidth);
 }

@@ -186,10 +186,7 @@ void Elb1764::rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const
     // rootOfUnity(code) for a and rootOfUnity(-code) for b, from the tables.
     const Complex turnA = code >= 0 ? f.codeTurn[at(code)] : f.codeTurnBack[at(-code)];
     const Complex turnB = code >= 0 ? f.codeTurnBack[at(code)] : f.codeTurn[at(-code)];
-    for (int k = 0; k < n; ++k) {
-        a[k] = complexProduct(a[k], turnA);
-        b[k] = complexProduct(b[k], turnB);
-    }
+    kernels.codec.rotateBands(a, b, n, turnA, turnB);
 }
 
 int Elb1764::measureBandBalanceFast(const Complex* a, const Complex* b, int n) const {

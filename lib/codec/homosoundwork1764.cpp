@@ -12,8 +12,8 @@ namespace {
 
 // Truncates toward zero and limits to the 16-bit range. The limits are
 // applied to the float first, since converting an out-of-range float to an
-// integer is undefined; NaN gives 0. Written as selections rather than
-// branches so that the compiler vectorises the loop in popSamples.
+// integer is undefined; NaN gives 0. The fast path's toSamples kernel makes
+// the same selections in vector lanes.
 int16_t toSample(float value) {
     float limited = value == value ? value : 0.0f;  // only NaN differs from itself
     limited = limited > -32768.0f ? limited : -32768.0f;
@@ -91,11 +91,14 @@ bool homosoundwork1764::decodeAndSynthesize(da_BinReader& reader) {
 // Emits the completed first half and shifts the tail down, clearing the top.
 bool homosoundwork1764::popSamples(int16_t* block) {
     if (!outputReady) return false;
-    // The conversion on its own vectorises; the halves do not overlap, and
-    // all-zero bytes are the float +0.0.
-    for (int n = 0; n < blockLength; ++n) {
-        block[2 * n] = toSample(overlapBuffer[n].re);
-        block[2 * n + 1] = toSample(overlapBuffer[n].im);
+    // The halves do not overlap, and all-zero bytes are the float +0.0.
+    if (path == CodecPath::fast) {
+        kernels.codec.toSamples(&overlapBuffer[0].re, 2 * blockLength, block);  // re, im interleaved as the samples
+    } else {
+        for (int n = 0; n < blockLength; ++n) {
+            block[2 * n] = toSample(overlapBuffer[n].re);
+            block[2 * n + 1] = toSample(overlapBuffer[n].im);
+        }
     }
     std::memcpy(overlapBuffer, overlapBuffer + blockLength, blockLength * sizeof(Complex));
     std::memset(overlapBuffer + blockLength, 0, blockLength * sizeof(Complex));

@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+
+#include "base/complex_ops.h"
 
 namespace codeckernels {
 
@@ -125,6 +128,9 @@ inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
 }
 
 // Scalar form of one bin of prepareBand; false when the size is out of range.
+// (A template on the lanes type, as every helper here, so that each kernel
+// source keeps its own copy, built for its own instruction set.)
+template <class D>
 inline bool prepareBin(float ar, float ai, float br, float bi, double farScale, double nearScale,
                        float& magnitudeA, float& magnitudeB, float& farFrom, float& farBound, float& nearBound) {
     const double roundUp = 1.0 + 1.0 / 1048576.0;  // 1 + 2^-20
@@ -173,7 +179,7 @@ inline bool prepareBand(const float* ar, const float* ai, const float* br, const
         inRange = D::allAtMost(size, 0x1p60) && inRange;
     }
     for (; k < n; ++k)
-        inRange = prepareBin(ar[k], ai[k], br[k], bi[k], farScale, nearScale, magnitudeA[k], magnitudeB[k],
+        inRange = prepareBin<D>(ar[k], ai[k], br[k], bi[k], farScale, nearScale, magnitudeA[k], magnitudeB[k],
                              farFrom[k], farBound[k], nearBound[k]) &&
                   inRange;
     return inRange;
@@ -205,6 +211,102 @@ inline void rateBins(const float* x, const float* s, float* q, int n) {
         D::store(q + k, (D::abs(D::load(x + k)) / (D::load(s + k) + offset)));
     for (; k < n; ++k)
         q[k] = static_cast<float>(std::fabs(static_cast<double>(x[k])) / (static_cast<double>(s[k]) + 0.0001));
+}
+
+// One sample as the literal conversion makes it: NaN (the only value that
+// differs from itself) to 0, then the limits, then truncation toward zero.
+template <class F>
+inline int16_t sampleOf(float value) {
+    float limited = value == value ? value : 0.0f;
+    limited = limited > -32768.0f ? limited : -32768.0f;
+    limited = limited < 32767.0f ? limited : 32767.0f;
+    return static_cast<int16_t>(static_cast<int>(limited));
+}
+
+// The same selections per lane: x >= x fails only for NaN; x >= -32768
+// keeps what x > -32768 keeps and equals the limit otherwise; x >= 32767
+// gives the limit exactly where x < 32767 fails.
+template <class F>
+inline void toSamples(const float* x, int n, int16_t* out) {
+    using V = typename F::V;
+    constexpr int w = F::width;
+    const V zero = F::zero();
+    const V low = F::set1(-32768.0f);
+    const V high = F::set1(32767.0f);
+    int i = 0;
+    for (; i + w <= n; i += w) {
+        V v = F::load(x + i);
+        v = F::atLeast(v, v, v, zero);
+        v = F::atLeast(v, low, v, low);
+        v = F::atLeast(v, high, high, v);
+        F::storeSamples(out + i, v);
+    }
+    for (; i < n; ++i) out[i] = sampleOf<F>(x[i]);
+}
+
+template <class D>
+inline void rotateBands(Complex* a, Complex* b, int n, Complex turnA, Complex turnB) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V ar = D::set1(turnA.re);
+    const V ai = D::set1(turnA.im);
+    const V br = D::set1(turnB.re);
+    const V bi = D::set1(turnB.im);
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        V re, im;
+        D::loadComplex(a + k, re, im);
+        D::storeComplex(a + k, (re * ar) - (im * ai), (im * ar) + (re * ai));
+        D::loadComplex(b + k, re, im);
+        D::storeComplex(b + k, (re * br) - (im * bi), (im * br) + (re * bi));
+    }
+    for (; k < n; ++k) {
+        a[k] = complexProduct(a[k], turnA);
+        b[k] = complexProduct(b[k], turnB);
+    }
+}
+
+// The stereo balance in the literal form, bin by bin. It has no explicit
+// lanes: the compiler's loop vectoriser (which keeps every IEEE operation
+// and rounding) turns it into vector code for each kernel source's
+// instruction set, and a version on the lanes measured no faster, as the
+// five roundings to float per bin and the interleaved parts dominate either
+// way. A template on the lanes type, so that each kernel source keeps its
+// own copy, built for its instruction set.
+template <class D>
+inline void balanceBands(Complex* a, Complex* b, int n, float towardLeft, float towardRight, double sideScale) {
+    for (int k = 0; k < n; ++k) {
+        const float sum = static_cast<float>(static_cast<double>(a[k].re) + b[k].re);
+        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+        const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
+        a[k].re = static_cast<float>(static_cast<double>(mid) + side);
+        b[k].re = static_cast<float>(static_cast<double>(mid) - side);
+    }
+}
+
+// draws[k] / 2^32 is a product with 2^-32 here: scaling a 32-bit integer by
+// a power of two is exact either way.
+template <class D>
+inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V unit = D::set1(1.0 / 4294967296.0);
+    const V half = D::set1(0.5);
+    const V four = D::set1(4.0);
+    const V two = D::set1(2.0);
+    const V zero = D::zero();
+    const V scale = D::set1(amplitude);
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        const V u = (((D::load(draws + k) * unit) + half) * four) - two;
+        D::store(out + k, zero + (u * scale));
+    }
+    for (; k < n; ++k) {
+        const double u = (draws[k] / 4294967296.0 + 0.5) * 4.0 - 2.0;
+        out[k] = static_cast<float>(0.0f + u * amplitude);
+    }
 }
 
 }  // namespace codeckernels

@@ -18,10 +18,19 @@ constexpr TransformKernels transformKernelsOf() {
             fastcore::synthesize<Q, Engine>, fastcore::synthesizeAdd<Q, Engine>};
 }
 
+// W: width-8 double lanes, the transforms on the eight-lane engine.
+template <class W>
+constexpr TransformKernels wideTransformKernelsOf() {
+    using Engine = fastcore::OctEngine<W>;
+    return {fastcore::fft<W, Engine>, fastcore::inverseFft<W, Engine>, fastcore::analyze<W, Engine>,
+            fastcore::synthesize<W, Engine>, fastcore::synthesizeAdd<W, Engine>};
+}
+
 template <class D, class F>
 constexpr CodecKernels codecKernelsOf() {
     return {codeckernels::scorePhaseTrials<D>, codeckernels::prepareBand<D>, codeckernels::approximatePhaseTrials<F>,
-            codeckernels::combineMasking<D>, codeckernels::rateBins<D>};
+            codeckernels::combineMasking<D>, codeckernels::rateBins<D>,   codeckernels::toSamples<F>,
+            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>};
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // as a table of functions.
 #pragma once
 
+#include <cstdint>
+
 #include "base/complex.h"
 #include "simd/instruction_set.h"
 
@@ -69,6 +71,23 @@ struct CodecKernels {
     void (*combineMasking)(float* s, const float* forward, const float* backward, int n);
     // Tone ratings: q[k] = |x[k]| / (s[k] + 0.0001), in double, rounded to float.
     void (*rateBins)(const float* x, const float* s, float* q, int n);
+
+    // The decoder's steps (the literal ones in lib/codec/frame_decoder.cpp
+    // and homosoundwork1764.cpp):
+    // out[i] = x[i] as a 16-bit sample: NaN gives 0, the value is limited to
+    // [-32768, 32767] and truncated toward zero.
+    void (*toSamples)(const float* x, int n, int16_t* out);
+    // a[k] = a[k] turnA and b[k] = b[k] turnB, each product in double from
+    // the floats, each part rounded to float.
+    void (*rotateBands)(Complex* a, Complex* b, int n, Complex turnA, Complex turnB);
+    // The stereo balance of the real parts (the imaginary parts stay as they
+    // are): sum = a + b, p = sum towardLeft, q = sum towardRight,
+    // mid = (p + q) 0.5, side = (p - q) / sideScale, a = mid + side,
+    // b = mid - side; in double, every named value rounded to float.
+    void (*balanceBands)(Complex* a, Complex* b, int n, float towardLeft, float towardRight, double sideScale);
+    // Noise values: out[k] = 0 + ((draws[k] / 2^32 + 0.5) 4 - 2) amplitude,
+    // in double, rounded to float.
+    void (*noiseValues)(const int32_t* draws, int n, float amplitude, float* out);
 };
 
 struct SimdKernels {

@@ -1,7 +1,7 @@
-// The codec kernels with AVX-512F: eight doubles or sixteen floats per
-// register. The transforms' lanes hold four 441-point transforms side by
-// side, which eight lanes cannot use, so this variant runs the AVX2
-// transforms (AVX-512F processors have AVX2).
+// The kernels with AVX-512F: eight doubles or sixteen floats per register.
+// The transforms run on the eight-lane engine (two four-lane items per
+// vector, see OctEngine in transform_core.h), with the AVX2 lanes for the
+// odd item left over (AVX-512F processors have AVX2).
 
 #include "simd/kernel_sources.h"
 
@@ -17,14 +17,12 @@ Q58_TARGET_BEGIN("avx512f")
 #include "simd/kernel_table.h"
 
 namespace {
-constexpr CodecKernels codec = codecKernelsOf<WideDoubles, WideFloats>();
+constexpr SimdKernels table = {InstructionSet::avx512, wideTransformKernelsOf<WideDoubles>(),
+                               codecKernelsOf<WideDoubles, WideFloats>()};
 }  // namespace
 Q58_TARGET_END
 
-const SimdKernels* avx512Kernels() {
-    static const SimdKernels table = {InstructionSet::avx512, avx2Kernels()->transform, codec};
-    return &table;
-}
+const SimdKernels* avx512Kernels() { return &table; }
 
 #else
 

@@ -3,6 +3,8 @@
 // (lanes_portable.h, lanes_sse2.h, lanes_avx2.h, lanes_avx512.h).
 #pragma once
 
+#include <cstdint>
+
 // A double-lanes type D holds D::width doubles; memory holds doubles or floats:
 //   D::V                          the vector, with +, -, *, / and unary -, each
 //                                 one correctly rounded IEEE operation per lane
@@ -11,6 +13,7 @@
 //   D::set1(x), D::zero()         broadcast
 //   D::load(const double* p)      width doubles, any alignment
 //   D::load(const float* p)       width floats widened to doubles (exact)
+//   D::load(const int32_t* p)     width 32-bit integers widened to doubles (exact)
 //   D::store(float* p, v)         each lane rounded to float and stored
 //   D::sqrt(v), D::abs(v)         per lane
 //   D::allAtMost(v, limit)        whether every lane is <= limit (false for NaN)
@@ -20,10 +23,18 @@
 //   D::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
 //   D::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
 //   D::storeComplex(dst, re, im)  the reverse, rounded to float
+// A width-8 double-lanes type W serves the wide transform engine (two
+// four-lane items per vector) with the above and:
+//   W::Half                       the width-4 type of the same instruction set
+//   W::pair(low, high)            lanes 0..3 low, lanes 4..7 high
+//   W::storeSplit(lo, hi, v)      lanes 0..3 to lo, 4..7 to hi, rounded to float
+//   W::storeRows4(at, r0..r3)     at[4 c + p] = rp[c] for c = 0..7, rounded
 // A float-lanes type F holds F::width floats:
 //   F::V                          the vector, with +, - and *
 //   F::set1(x), F::zero(), F::load(p), F::store(p, v), F::sqrt(v)
 //   F::atLeast(x, limit, a, b)    per lane x >= limit ? a : b
+//   F::storeSamples(int16_t* p, v) each lane, which lies in [-32768, 32767],
+//                                 truncated toward zero and stored as int16
 //
 // No fused multiply-add is used anywhere: every product and sum is rounded on
 // its own, as in the scalar code. Each source that includes a lanes header
@@ -42,8 +53,9 @@
 
 // A float-lanes type NAME over the lane vector VECTOR of WIDTH floats, from
 // the instruction set's broadcast, zero, unaligned load and store, square
-// root and a select ATLEAST(x, limit, then, otherwise) on raw registers.
-#define Q58_FLOAT_LANES(NAME, VECTOR, WIDTH, SET1, ZERO, LOAD, STORE, SQRT, ATLEAST)                         \
+// root, a select ATLEAST(x, limit, then, otherwise) on raw registers and
+// STORESAMPLES(int16_t* p, raw), the truncating store of storeSamples.
+#define Q58_FLOAT_LANES(NAME, VECTOR, WIDTH, SET1, ZERO, LOAD, STORE, SQRT, ATLEAST, STORESAMPLES)           \
     struct NAME {                                                                                            \
         using V = VECTOR;                                                                                    \
         static constexpr int width = WIDTH;                                                                  \
@@ -53,4 +65,5 @@
         static void store(float* p, V a) { STORE(p, a.v); }                                                  \
         static V sqrt(V a) { return {SQRT(a.v)}; }                                                           \
         static V atLeast(V x, V limit, V then, V otherwise) { return {ATLEAST(x.v, limit.v, then.v, otherwise.v)}; } \
+        static void storeSamples(int16_t* p, V a) { STORESAMPLES(p, a.v); }                                  \
     };

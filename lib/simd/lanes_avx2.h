@@ -3,6 +3,8 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+
 #include "base/complex.h"
 #include "simd/lanes.h"
 
@@ -21,6 +23,7 @@ struct Doubles {
     static V zero() { return {_mm256_setzero_pd()}; }
     static V load(const double* p) { return {_mm256_loadu_pd(p)}; }
     static V load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
+    static V load(const int32_t* p) { return {_mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))}; }
     static void store(float* p, V v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v.v)); }
     static V sqrt(V a) { return {_mm256_sqrt_pd(a.v)}; }
     static V abs(V a) { return {_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v)}; }
@@ -55,8 +58,13 @@ struct Doubles {
 inline __m256 avx2AtLeast(__m256 x, __m256 limit, __m256 then, __m256 otherwise) {
     return _mm256_blendv_ps(otherwise, then, _mm256_cmp_ps(x, limit, _CMP_GE_OQ));
 }
+inline void avx2StoreSamples(int16_t* p, __m256 x) {
+    const __m256i whole = _mm256_cvttps_epi32(x);
+    const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(whole), _mm256_extracti128_si256(whole, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), packed);
+}
 Q58_LANE_VECTOR(Avx2Floats8, __m256, _mm256_add_ps, _mm256_sub_ps, _mm256_mul_ps)
 Q58_FLOAT_LANES(Floats, Avx2Floats8, 8, _mm256_set1_ps, _mm256_setzero_ps, _mm256_loadu_ps, _mm256_storeu_ps,
-                _mm256_sqrt_ps, avx2AtLeast)
+                _mm256_sqrt_ps, avx2AtLeast, avx2StoreSamples)
 
 }  // namespace

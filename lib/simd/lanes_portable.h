@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "base/complex.h"
 
@@ -52,6 +53,7 @@ struct Doubles {
     static V zero() { return set1(0.0); }
     static V load(const double* p) { return map4<double>([p](int i) { return p[i]; }); }
     static V load(const float* p) { return map4<double>([p](int i) { return static_cast<double>(p[i]); }); }
+    static V load(const int32_t* p) { return map4<double>([p](int i) { return static_cast<double>(p[i]); }); }
     static void store(float* p, const V& v) {
         for (int i = 0; i < 4; ++i) p[i] = static_cast<float>(v.lane[i]);
     }
@@ -96,6 +98,9 @@ struct Floats {
     static V sqrt(const V& a) { return map4<float>([&](int i) { return std::sqrt(a.lane[i]); }); }
     static V atLeast(const V& x, const V& limit, const V& then, const V& otherwise) {
         return map4<float>([&](int i) { return x.lane[i] >= limit.lane[i] ? then.lane[i] : otherwise.lane[i]; });
+    }
+    static void storeSamples(int16_t* p, const V& v) {
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<int16_t>(static_cast<int>(v.lane[i]));
     }
 };
 

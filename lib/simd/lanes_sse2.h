@@ -4,6 +4,8 @@
 
 #include <emmintrin.h>
 
+#include <cstdint>
+
 #include "base/complex.h"
 #include "simd/lanes.h"
 
@@ -38,6 +40,10 @@ struct Doubles {
     static V zero() { return {_mm_setzero_pd(), _mm_setzero_pd()}; }
     static V load(const double* p) { return {_mm_loadu_pd(p), _mm_loadu_pd(p + 2)}; }
     static V load(const float* p) { return widen(_mm_loadu_ps(p)); }
+    static V load(const int32_t* p) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return {_mm_cvtepi32_pd(x), _mm_cvtepi32_pd(_mm_shuffle_epi32(x, _MM_SHUFFLE(1, 0, 3, 2)))};
+    }
     static void store(float* p, V v) { _mm_storeu_ps(p, toFloats(v)); }
     static V sqrt(V a) { return {_mm_sqrt_pd(a.lo), _mm_sqrt_pd(a.hi)}; }
     static V abs(V a) {
@@ -77,8 +83,14 @@ inline __m128 sse2AtLeast(__m128 x, __m128 limit, __m128 then, __m128 otherwise)
     const __m128 mask = _mm_cmpge_ps(x, limit);
     return _mm_or_ps(_mm_and_ps(mask, then), _mm_andnot_ps(mask, otherwise));
 }
+// The truncating conversion gives 32-bit integers, which pack (saturating,
+// a no-op in range) into four 16-bit ones.
+inline void sse2StoreSamples(int16_t* p, __m128 x) {
+    const __m128i whole = _mm_cvttps_epi32(x);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(whole, whole));
+}
 Q58_LANE_VECTOR(Sse2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
 Q58_FLOAT_LANES(Floats, Sse2Floats4, 4, _mm_set1_ps, _mm_setzero_ps, _mm_loadu_ps, _mm_storeu_ps, _mm_sqrt_ps,
-                sse2AtLeast)
+                sse2AtLeast, sse2StoreSamples)
 
 }  // namespace

@@ -180,17 +180,16 @@ struct KernelConstants {
     }
 };
 
-// The 49-point transform (7 x 7) of one row of vectors x(j), j = 0..48,
-// at row + j * stride floats; out(j, value) takes output j.
-template <class M, class Out>
-inline void dft49Row(const float* row, int stride, const KernelConstants<M>& k, const FastTransformPlan& plan,
-                     Out& out) {
+// The 49-point transform (7 x 7) of one row of vectors x(j) = in(j),
+// j = 0..48; out(j, value) takes output j.
+template <class M, class In, class Out>
+inline void dft49Row(In& in, const KernelConstants<M>& k, const FastTransformPlan& plan, Out& out) {
     using V = typename M::V;
     CV<V> t[49];  // t[p4 * 7 + q4]
     for (int q4 = 0; q4 < 7; ++q4) {
         CV<V> x[7];
         CV<V> y[7];
-        for (int m = 0; m < 7; ++m) x[m] = loadCV<M>(row + (q4 + 7 * m) * stride);
+        for (int m = 0; m < 7; ++m) x[m] = in(q4 + 7 * m);
         dft7(x, y, k.w7r, k.w7i, k.zero);
         for (int p4 = 0; p4 < 7; ++p4) {
             t[p4 * 7 + q4] = narrowCV(
@@ -242,9 +241,76 @@ struct QuadEngine {
             }
         }
         for (int p2 = 0; p2 < 9; ++p2) {
+            auto in = [&](int j) { return loadCV<L>(rows + 8 * (49 * p2 + j)); };
             auto out = [&](int j, const CV<V>& y) { emit.template put<L>(p2 + 9 * j, y); };
-            dft49Row<L>(rows + 8 * 49 * p2, 8, k, plan, out);
+            dft49Row<L>(in, k, plan, out);
         }
+    }
+};
+
+// The forward transform on eight lanes (W, with its four-lane half H): the
+// same operations on the same values as QuadEngine, two of its four-lane
+// items per vector, so each instruction does the work of two.
+//   columns: item q of the 4-point level, the four rows in lanes, at 4 q of
+//            separate real and imaginary arrays; one vector is columns q, q + 1;
+//   rows:    item (p2, q2) after the 9-point level, at 8 (50 (p2 / 2) + q2) +
+//            4 (p2 % 2), so that one vector is rows p2, p2 + 1 of column q2.
+// The 9-point level runs columns q2, q2 + 1 side by side (the odd 49th with
+// the padding column 49, whose results go to the unused slot q2 = 49); the
+// 49-point level runs rows p2, p2 + 1, whose outputs p2 + 9 j and p2 + 1 + 9 j
+// are eight consecutive 1764-point outputs; row 8 runs alone on the half.
+// Twiddles of an item apply to its four lanes alike, as in QuadEngine; the
+// twiddle 1 there (rotateByOne) is a product with the table's (1, 0) here,
+// which rounds the same: x * 1 is x exactly.
+template <class W>
+struct OctEngine {
+    using V = typename W::V;
+    using H = typename W::Half;
+    static constexpr int paddedColumns = FastTransformPlan::radix4Columns;  // 448: 56 groups of 8
+    static constexpr int rowFloats = 5 * 50 * 8;
+    static constexpr int workFloats = 2 * rowFloats;
+
+    template <class Emit>
+    static void run(const float* inRe, const float* inIm, float* work, Emit& emit, const FastTransformPlan& plan) {
+        alignas(64) float columnsRe[4 * paddedColumns];
+        alignas(64) float columnsIm[4 * paddedColumns];
+        for (int q = 0; q < paddedColumns; q += 8) {
+            CV<V> y[4];
+            radix4Group<W>(inRe, inIm, q, y, plan);
+            W::storeRows4(columnsRe + 4 * q, y[0].re, y[1].re, y[2].re, y[3].re);
+            W::storeRows4(columnsIm + 4 * q, y[0].im, y[1].im, y[2].im, y[3].im);
+        }
+        const KernelConstants<W> k(plan);
+        float* rowsRe = work;  // the input is no longer needed
+        float* rowsIm = work + rowFloats;
+        for (int q2 = 0; q2 < 49; q2 += 2) {
+            CV<V> x[9];
+            CV<V> y[9];
+            for (int m = 0; m < 9; ++m) {
+                const int at = 4 * (q2 + 49 * m);
+                x[m] = {W::load(columnsRe + at), W::load(columnsIm + at)};
+            }
+            dft9(x, y, k.c3, k.s3, k.zero, k.w9r, k.w9i);
+            const int next = q2 + 1 < 49 ? q2 + 1 : 0;  // the padding column's twiddles: any finite ones
+            for (int p2 = 0; p2 < 9; ++p2) {
+                const V wr = W::pair(plan.stage441Re[q2][p2], plan.stage441Re[next][p2]);
+                const V wi = W::pair(plan.stage441Im[q2][p2], plan.stage441Im[next][p2]);
+                const CV<V> z = rotate(y[p2], wr, wi);
+                const int at = 8 * (50 * (p2 / 2) + q2) + 4 * (p2 % 2);
+                W::storeSplit(rowsRe + at, rowsRe + at + 8, z.re);
+                W::storeSplit(rowsIm + at, rowsIm + at + 8, z.im);
+            }
+        }
+        for (int g = 0; g < 4; ++g) {
+            auto in = [&](int j) { return CV<V>{W::load(rowsRe + 8 * (50 * g + j)), W::load(rowsIm + 8 * (50 * g + j))}; };
+            auto out = [&](int j, const CV<V>& y) { emit.template put<W>(2 * g + 9 * j, y); };
+            dft49Row<W>(in, k, plan, out);
+        }
+        using HV = typename H::V;
+        const KernelConstants<H> half(plan);
+        auto in = [&](int j) { return CV<HV>{H::load(rowsRe + 8 * (200 + j)), H::load(rowsIm + 8 * (200 + j))}; };
+        auto out = [&](int j, const CV<HV>& y) { emit.template put<H>(8 + 9 * j, y); };
+        dft49Row<H>(in, half, plan, out);
     }
 };
 

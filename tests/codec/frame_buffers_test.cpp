@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/transform/transform_test_support.h"
@@ -17,6 +18,7 @@ namespace {
 // marker byte, decodeFrame reads the byte and hands the kept spectra back.
 class PassThroughCodec : public homosoundwork1764 {
 public:
+    using homosoundwork1764::homosoundwork1764;
     std::vector<Complex> keptLeft = std::vector<Complex>(blockLength, Complex{0.0f, 0.0f});
     std::vector<Complex> keptRight = std::vector<Complex>(blockLength, Complex{0.0f, 0.0f});
     int encodeCalls = 0;
@@ -58,6 +60,17 @@ bool sameWindow(const Complex* a, const std::vector<Complex>& b) {
     for (int n = 0; n < windowLength; ++n)
         if (a[n].re != b[n].re || a[n].im != b[n].im) return false;
     return true;
+}
+
+// The samples popSamples makes of an overlap buffer filled with values.
+std::vector<int16_t> popped(CodecOptions options, const std::vector<float>& values) {
+    PassThroughCodec codec(options);
+    float* overlap = &codec.overlap()[0].re;
+    for (int i = 0; i < blockSamples; ++i) overlap[i] = values[static_cast<std::size_t>(i)];
+    codec.markOutputReady();
+    std::vector<int16_t> out(blockSamples, 99);
+    EXPECT_TRUE(codec.popSamples(out.data()));
+    return out;
 }
 
 }  // namespace
@@ -203,4 +216,39 @@ TEST_F(FrameBuffers, PopTruncatesAndLimitsEveryValue) {
     EXPECT_EQ(overlap[3].im, -6.0f);
     EXPECT_EQ(overlap[blockLength + 3].re, 0.0f);
     EXPECT_FALSE(codec.hasOutput());
+}
+
+// Every vector variant of the conversion gives the literal loop's samples
+// (the reference path) where the rounding and the limits decide: each row's
+// values repeat over the whole block, so that each meets every lane of
+// every width and the scalar tail.
+TEST_F(FrameBuffers, EveryKernelVariantPopsTheLiteralSamplesOfExtremeValues) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const float big = std::numeric_limits<float>::max();
+    auto below = [inf](float x) { return std::nextafter(x, -inf); };
+    auto above = [inf](float x) { return std::nextafter(x, inf); };
+    const struct {
+        std::string name;
+        std::vector<float> values;
+    } rows[] = {
+        {"at and around -32768", {-32768.0f, below(-32768.0f), above(-32768.0f), -32769.0f, -32767.5f}},
+        {"at and around 32767", {32767.0f, below(32767.0f), above(32767.0f), 32768.0f, 32767.5f, 32766.5f}},
+        {"halfway and near zero", {0.5f, -0.5f, 1.5f, -1.5f, 2.5f, -2.5f, 0.0f, -0.0f, tiny, -tiny, below(1.0f), -below(1.0f)}},
+        {"far out of range", {65535.5f, -65536.0f, 3.0e9f, -3.0e9f, 1.0e30f, -1.0e30f, big, -big, inf, -inf}},
+        {"not a number", {nan, -nan, 12.75f, nan, -12.75f}},
+    };
+    for (const auto& row : rows) {
+        std::vector<float> values(blockSamples);
+        for (std::size_t i = 0; i < values.size(); ++i) values[i] = row.values[i % row.values.size()];
+        const std::vector<int16_t> literal = popped({CodecPath::reference, InstructionSet::portable}, values);
+        for (InstructionSet set : availableInstructionSets()) {
+            const std::vector<int16_t> fast = popped({CodecPath::fast, set}, values);
+            std::size_t i = 0;
+            while (i < fast.size() && fast[i] == literal[i]) ++i;
+            EXPECT_EQ(i, fast.size()) << row.name << " (" << instructionSetName(set) << "): sample " << i << " of "
+                                      << (i < values.size() ? values[i] : 0.0f) << " differs";
+        }
+    }
 }
