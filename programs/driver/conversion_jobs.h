@@ -32,6 +32,10 @@ JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, ui
 // two hardware threads, else 1.
 int decodeThreads();
 
+// The first frame a second decoding thread takes of a file of frames frames;
+// frames itself when the file is too short to be worth a second thread.
+int32_t decodeSplitFrame(int32_t frames);
+
 // decodeFileWithLimit on up to threads threads (1 or 2; more count as 2). A
 // second thread decodes the later part of a long file; the output, the
 // console lines and the outcome are those of one thread in every case.

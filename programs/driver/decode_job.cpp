@@ -29,21 +29,6 @@ const char* damageOf(BlockRead result)
     }
 }
 
-// A second thread pays off from about this many frames on (see
-// docs/performance.md): below it, starting the thread, opening the input a
-// second time and walking to the split cost more than the thread saves.
-constexpr int32_t framesForTwoThreads = 2000;
-
-// The frame where the second thread starts. Before its first frame the
-// worker walks the packets without synthesis, which takes a fraction of
-// decoding them; the split leaves the two threads equal work:
-// split * decode = split * walk + (frames - split) * decode.
-int32_t splitFrame(int32_t frames)
-{
-    constexpr double walkPerDecode = 0.04;  // measured: walking a packet / decoding it
-    return static_cast<int32_t>(frames / (2.0 - walkPerDecode));
-}
-
 class Decoding final : public Conversion {
 public:
     Decoding(std::string inputName, std::string outputName, uint64_t maxDataBytes, int threads)
@@ -96,9 +81,10 @@ private:
         wave.emplace(temporaryName.c_str(), referenceFormat);
         outputFailed = wave->error;
         const int32_t frames = frameCount();
-        if (threads >= 2 && frames >= framesForTwoThreads && !outputFailed)
-            secondHalf = std::make_unique<SecondHalfDecoder>(inputName, temporaryName, dataStart(), splitFrame(frames),
-                                                             frames, maxDataBytes);
+        const int32_t split = decodeSplitFrame(frames);
+        if (threads >= 2 && split < frames && !outputFailed)
+            secondHalf = std::make_unique<SecondHalfDecoder>(inputName, temporaryName, dataStart(), split, frames,
+                                                             maxDataBytes);
     }
 
     uint64_t dataStart() const { return static_cast<uint64_t>(wave->dataChunk.dataStart); }
@@ -188,6 +174,23 @@ uint64_t maxWaveDataBytes()
 {
     // RIFF size = 36 + data size must fit 32 bits; keep whole blocks.
     return (UINT64_C(0xFFFFFFFF) - 36) / blockBytes * blockBytes;
+}
+
+// A second thread pays off from about this many frames on (see
+// docs/performance.md): below it, starting the thread, opening the input a
+// second time and walking to the split cost more than the thread saves.
+constexpr int32_t framesForTwoThreads = 2000;
+
+int32_t decodeSplitFrame(int32_t frames)
+{
+    if (frames < framesForTwoThreads)
+        return frames;
+    // Before its first frame the worker walks the packets without
+    // synthesis, which takes a small fraction of decoding them; the split
+    // gives the two threads equal work:
+    // split * decode = split * walk + (frames - split) * decode.
+    constexpr double walkPerDecode = 0.04;  // measured: walking a packet / decoding it
+    return static_cast<int32_t>(frames / (2.0 - walkPerDecode));
 }
 
 int decodeThreads()
