@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -203,5 +204,48 @@ TEST(TwoThreadDecode, GivesWhatOneThreadGives)
         EXPECT_EQ(two.outputExists, one.outputExists);
         EXPECT_EQ(two.wav.size(), one.wav.size());
         EXPECT_TRUE(two.wav == one.wav);
+    }
+}
+
+// The input cut short while q58 runs, once the second thread has written
+// everything from the split on and the first, held up by a full standard
+// output, is still before the cut: the first thread meets the end of the
+// data before the split, and what the second wrote past it must go. The
+// result is what one thread makes of the cut file.
+TEST(TwoThreadDecode, InputCutBehindTheSecondThread)
+{
+    const LongMaterial& m = longMaterial();
+    const uint64_t wavBytes = 44 + static_cast<uint64_t>(m.frames) * blockBytes;
+    const auto temporarySize = [](const ScratchDir& dir) -> uint64_t {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().rfind(".in.q58.wav.", 0) == 0)
+                return entry.file_size();
+        return 0;
+    };
+    for (const int32_t cutFrame : {m.split - 1, m.split - 40}) {
+        SCOPED_TRACE(cutFrame);
+        ScratchDir dir;
+        writeFileBytes(dir.file("in.q58"), m.container);
+        RunningQ58 run(dir, {"in.q58"});
+        for (int waited = 0; temporarySize(dir) < wavBytes && waited < 120000; waited += 10)
+            usleep(10000);
+        ASSERT_EQ(temporarySize(dir), wavBytes) << "the second thread did not write its part";
+        std::filesystem::resize_file(dir.file("in.q58"), m.packetStarts[cutFrame] + 3);
+        const CliResult two = run.finish();
+
+        const std::string prefix = dir.path().string() + "/";
+        std::filesystem::rename(dir.file("in.q58.wav"), dir.file("two.wav"));
+        const DecodeRun one = decodeWith(dir, maxWaveDataBytes(), 0, 1);
+        EXPECT_EQ(one.outcome, JobOutcome::failed);
+        EXPECT_EQ(two.exitStatus, 1);
+        const auto relative = [&prefix](std::string text) {
+            for (size_t at; (at = text.find(prefix)) != std::string::npos;)
+                text.erase(at, prefix.size());
+            return text;
+        };
+        EXPECT_EQ(two.out, relative(one.out));
+        EXPECT_EQ(two.err, relative(one.err));
+        EXPECT_EQ(readFileBytes(dir.file("two.wav")).size(), one.wav.size());
+        EXPECT_TRUE(readFileBytes(dir.file("two.wav")) == one.wav);
     }
 }
