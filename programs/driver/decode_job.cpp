@@ -39,9 +39,6 @@ public:
 private:
     const uint64_t maxDataBytes;
     const int threads;
-    // Decodes the frames from its first() on while this thread decodes the
-    // ones before; reset when it hands its frames back.
-    std::unique_ptr<SecondHalfDecoder> secondHalf;
     std::string temporaryName;
     std::optional<FileByteSource> input;
     std::optional<ContainerReader> container;  // reads from input
@@ -50,6 +47,10 @@ private:
     uint64_t dataBytes = 0;
     int16_t samples[blockSamples];
     uint8_t sampleBytes[blockBytes];
+    // Decodes the frames from its first() on while this thread decodes the
+    // ones before; reset when it hands its frames back. Declared last, so
+    // that its thread has stopped before the writer closes.
+    std::unique_ptr<SecondHalfDecoder> secondHalf;
 
     JobOutcome refuse() override { return refuseContainer(inputName); }
 
