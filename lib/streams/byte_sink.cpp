@@ -4,7 +4,10 @@
 
 #include "streams/file_offsets.h"
 
-FileByteSink::FileByteSink(const char* fileName) : file(std::fopen(fileName, "wb")), broken(file == nullptr) {}
+FileByteSink::FileByteSink(const char* fileName, Opening opening)
+    : file(std::fopen(fileName, opening == Opening::update ? "r+b" : "wb")), broken(file == nullptr)
+{
+}
 
 FileByteSink::~FileByteSink()
 {
@@ -41,6 +44,14 @@ int64_t FileByteSink::size()
     if (file == nullptr || !flush()) return -1;
     positionKnown = false;  // the next write seeks again
     return fileLength(file);
+}
+
+bool FileByteSink::truncate(uint64_t length)
+{
+    if (file == nullptr || !flush()) return false;
+    if (!truncateFile(file, length)) broken = true;
+    positionKnown = false;
+    return !broken;
 }
 
 bool FileByteSink::close()

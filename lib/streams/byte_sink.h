@@ -38,8 +38,11 @@ public:
 // library.
 class FileByteSink : public ByteSink {
 public:
+    // How the file is opened: created or truncated, or an existing file
+    // opened for update with its contents kept.
+    enum class Opening { create, update };
     // fileName is a narrow byte string; opened() tells whether that worked.
-    explicit FileByteSink(const char* fileName);
+    explicit FileByteSink(const char* fileName, Opening opening = Opening::create);
     ~FileByteSink() override;
     FileByteSink(const FileByteSink&) = delete;
     FileByteSink& operator=(const FileByteSink&) = delete;
@@ -52,6 +55,9 @@ public:
     // The file's length as the system reports it (what was flushed); -1 when
     // the file is not open or the sink failed.
     int64_t size();
+    // Flushes, then cuts the file to length bytes (or extends it with
+    // zeros). False, and the sink failed, when that did not work.
+    bool truncate(uint64_t length);
     // Flushes and closes the file. False when anything written was lost.
     bool close();
 

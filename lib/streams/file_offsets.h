@@ -4,6 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 inline bool seekFile(std::FILE* file, uint64_t offset)
 {
     if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
@@ -23,5 +29,16 @@ inline int64_t fileLength(std::FILE* file)
 #else
     if (fseeko(file, 0, SEEK_END) != 0) return -1;
     return static_cast<int64_t>(ftello(file));
+#endif
+}
+
+// Cuts a flushed file to length bytes, or extends it with zeros.
+inline bool truncateFile(std::FILE* file, uint64_t length)
+{
+    if (length > static_cast<uint64_t>(INT64_MAX)) return false;
+#ifdef _WIN32
+    return _chsize_s(_fileno(file), static_cast<long long>(length)) == 0;
+#else
+    return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 #endif
 }

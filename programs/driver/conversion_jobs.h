@@ -28,6 +28,19 @@ uint64_t maxWaveDataBytes();
 // 4 GiB stop can be exercised without writing gigabytes.
 JobOutcome decodeFileWithLimit(std::string inputName, std::string outputName, uint64_t maxDataBytes);
 
+// The threads a decode job uses by default: 2 where the machine has at least
+// two hardware threads, else 1.
+int decodeThreads();
+
+// The first frame a second decoding thread takes of a file of frames frames;
+// frames itself when the file is too short to be worth a second thread.
+int32_t decodeSplitFrame(int32_t frames);
+
+// decodeFileWithLimit on up to threads threads (1 or 2; more count as 2). A
+// second thread decodes the later part of a long file; the output, the
+// console lines and the outcome are those of one thread in every case.
+JobOutcome decodeFileWithThreads(std::string inputName, std::string outputName, uint64_t maxDataBytes, int threads);
+
 // Runs job (encodeFile or decodeFile) on the two names. Running out of
 // memory ends that job only: a diagnostic naming the input, the job counts
 // as failed, and the caller goes on with the next name.
