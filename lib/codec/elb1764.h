@@ -13,6 +13,16 @@
 
 struct FastPathData;
 
+// One frame between the two halves of its encoding (Elb1764::encodeAhead and
+// encodeBehind): the spectra turned by the frame's phases, and the codes of
+// the stereo fields.
+struct EncoderFrameRecord {
+    Complex left[blockLength];
+    Complex right[blockLength];
+    int phaseCodes[blockLength];    // one per phase band
+    int balanceCodes[blockLength];  // one per balance band
+};
+
 // The parametric stereo frame codec. Per frame: a gain, toneCount tones,
 // noiseBands noise levels for one mono spectrum, and per band an
 // inter-channel phase and a left/right balance.
@@ -24,6 +34,19 @@ public:
     void encodeFrame(Complex* left, Complex* right, da_BinWriter& out) override;
     void decodeFrame(da_BinReader& in, Complex* left, Complex* right) override;
     int roundTripFrame(Complex* left, Complex* right) override;
+
+    // pushSamples and analyzeAndEncode in two halves, for a pipeline that runs
+    // them on two threads. encodeAhead takes the next block: the analysis,
+    // the phase of each band (which follows the angles of the frames before)
+    // and the balances, into record. encodeBehind writes the record's frame:
+    // it needs nothing from earlier frames. Each half runs on its own
+    // working arrays, so one thread may run encodeAhead for a later block
+    // while another runs encodeBehind for an earlier record; each half must
+    // take its frames in block order. Together they give the packets of
+    // pushSamples and analyzeAndEncode. encodeAhead returns false, changing
+    // nothing, when a pushed block is still waiting for analyzeAndEncode.
+    bool encodeAhead(const int16_t* block, EncoderFrameRecord& record);
+    void encodeBehind(EncoderFrameRecord& record, da_BinWriter& out);
 
     const CodecParameters& codecParameters() const { return parameters; }
     const EncoderTuning& encoderTuning() const { return tuning; }
@@ -74,6 +97,11 @@ protected:
     // written once for both step sets.
     template <class Steps>
     void encodeFrameWith(Steps steps, Complex* left, Complex* right, da_BinWriter& out);
+    template <class Steps>
+    void encodeStereoWith(Steps steps, Complex* left, Complex* right, int* phaseCodes, int* balanceCodes);
+    template <class Steps>
+    void encodeMonoWith(Steps steps, const Complex* left, const Complex* right, int* phaseCodes, int* balanceCodes,
+                        da_BinWriter& out);
     template <class Steps>
     void decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Complex* right);
 
