@@ -18,36 +18,43 @@ void Elb1764::encodeFrameWith(Steps steps, Complex* left, Complex* right, da_Bin
     // A block outside the limits would index past the spectra or the working
     // arrays; such a codec writes nothing rather than a frame nobody can read.
     if (!encoderUsable) return;
-    encodeStereoWith(steps, left, right, encoderPhaseCodes, encoderBalanceCodes);
-    encodeMonoWith(steps, left, right, encoderPhaseCodes, encoderBalanceCodes, out);
+    searchPhasesWith(steps, left, right, encoderPhaseBest, encoderPhaseEnergy);
+    encodeSearchedWith(steps, left, right, encoderPhaseBest, encoderPhaseEnergy, out);
 }
 
-// Steps 1 and 2 carry the phase history from frame to frame and use the
-// phase search's working arrays; nothing after them does.
+// 1a. The phase search of each band, on this frame's spectra alone (the
+//     bands do not overlap, so searching all before turning any changes
+//     nothing).
 template <class Steps>
-void Elb1764::encodeStereoWith(Steps steps, Complex* left, Complex* right, int* phaseCodes, int* balanceCodes) {
+void Elb1764::searchPhasesWith(Steps steps, const Complex* left, const Complex* right, int* best, float* energy) {
     const CodecParameters& p = parameters;
-
-    // 1. Phase per band; turns each band of left and right by its sent angle.
     for (int i = 0; i < p.phaseBands; ++i) {
         const int start = steps.phaseEdge(i);
         const int n = steps.phaseEdge(i + 1) - start;
-        phaseCodes[i] = steps.encodeBandPhase(left + start, right + start, n, prevBandAngle[i], prevBandEnergy[i]);
+        best[i] = steps.searchBandPhase(left + start, right + start, n, energy[i]);
+    }
+}
+
+template <class Steps>
+void Elb1764::encodeSearchedWith(Steps steps, Complex* left, Complex* right, const int* best, const float* energy,
+                                 da_BinWriter& out) {
+    const CodecParameters& p = parameters;
+
+    // 1b. Phase per band: the angle chosen after the last frame's, and each
+    //     band of left and right turned by it.
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = steps.phaseEdge(i);
+        const int n = steps.phaseEdge(i + 1) - start;
+        encoderPhaseCodes[i] = settleBandAngle(best[i], energy[i], prevBandAngle[i], prevBandEnergy[i]);
+        steps.rotateBandPhase(left + start, right + start, n, -encoderPhaseCodes[i]);
     }
 
     // 2. Balance per band, measured on the turned spectra.
     for (int i = 0; i < p.balanceBands; ++i) {
         const int start = steps.balanceEdge(i);
         const int n = steps.balanceEdge(i + 1) - start;
-        balanceCodes[i] = steps.measureBandBalance(left + start, right + start, n);
+        encoderBalanceCodes[i] = steps.measureBandBalance(left + start, right + start, n);
     }
-}
-
-// Steps 3 to 7 depend on this frame alone.
-template <class Steps>
-void Elb1764::encodeMonoWith(Steps steps, const Complex* left, const Complex* right, int* phaseCodes,
-                             int* balanceCodes, da_BinWriter& out) {
-    const CodecParameters& p = parameters;
 
     // 3. Mono spectrum: the real part of the aligned sum.
     float* x = encoderMono;
@@ -69,8 +76,8 @@ void Elb1764::encodeMonoWith(Steps steps, const Complex* left, const Complex* ri
 
     // 7. The six fields, in frame order.
     out.writeBounded(1 << p.gainBits, gainCode);
-    out.writeCyclicArray(phaseCodes, p.phaseBands, 1 << p.phaseBits);
-    out.writeCyclicArray(balanceCodes, p.balanceBands, 1 << p.balanceBits);
+    out.writeCyclicArray(encoderPhaseCodes, p.phaseBands, 1 << p.phaseBits);
+    out.writeCyclicArray(encoderBalanceCodes, p.balanceBands, 1 << p.balanceBits);
     out.writeCyclicArray(encoderNoiseCodes, p.noiseBands, 1 << p.noiseBits);
     out.writeCyclicArray(encoderToneCodes, p.toneCount, 1 << p.toneBits);
     out.writeSubset(encoderToneBins, 0, p.toneBins - 1, p.toneCount);
@@ -130,18 +137,18 @@ bool Elb1764::encodeAhead(const int16_t* block, EncoderFrameRecord& record) {
     analyzeWindow(record.left, record.right);
     if (!encoderUsable) return true;
     if (path == CodecPath::fast)
-        encodeStereoWith(FastSteps{*this}, record.left, record.right, record.phaseCodes, record.balanceCodes);
+        searchPhasesWith(FastSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy);
     else
-        encodeStereoWith(LiteralSteps{*this}, record.left, record.right, record.phaseCodes, record.balanceCodes);
+        searchPhasesWith(LiteralSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy);
     return true;
 }
 
 void Elb1764::encodeBehind(EncoderFrameRecord& record, da_BinWriter& out) {
     if (!encoderUsable) return;
     if (path == CodecPath::fast)
-        encodeMonoWith(FastSteps{*this}, record.left, record.right, record.phaseCodes, record.balanceCodes, out);
+        encodeSearchedWith(FastSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy, out);
     else
-        encodeMonoWith(LiteralSteps{*this}, record.left, record.right, record.phaseCodes, record.balanceCodes, out);
+        encodeSearchedWith(LiteralSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy, out);
 }
 
 void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right) {
