@@ -9,7 +9,8 @@
 #     find_package, and runs;
 #   - examples/q58cat, built against the prefix, pipes exactly the WAV the
 #     converter writes;
-#   - the two-thread API test passes under ThreadSanitizer.
+#   - the two-thread API test and the two-thread encoder tests pass under
+#     ThreadSanitizer.
 # Environment: Q58_BUILD_DIR (default build), Q58_TSAN_BUILD_DIR (default build-tsan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -91,8 +92,15 @@ step "two threads under ThreadSanitizer"
 cmake -S . -B "$tsan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
-cmake --build "$tsan_build" -j"$jobs" --target test_api_threads >/dev/null
+cmake --build "$tsan_build" -j"$jobs" --target test_api_threads test_conformance test_driver >/dev/null
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_api_threads" >"$work/tsan.log" 2>&1 ||
   { tail -n 60 "$work/tsan.log" >&2; fail "the thread test under ThreadSanitizer"; }
+# The encoder's pipeline, through the codec and through the encode job.
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_conformance" \
+  --gtest_filter='*EncoderThreads*' >"$work/tsan.log" 2>&1 ||
+  { tail -n 60 "$work/tsan.log" >&2; fail "the encoder thread test under ThreadSanitizer"; }
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_driver" \
+  --gtest_filter='EncodeThreads*' >"$work/tsan.log" 2>&1 ||
+  { tail -n 60 "$work/tsan.log" >&2; fail "the encode job thread test under ThreadSanitizer"; }
 
 step "passed"
