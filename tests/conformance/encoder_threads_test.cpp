@@ -30,7 +30,8 @@ using Packets = std::vector<std::vector<uint8_t>>;
 Packets packetsOf(const Encoded& encoded) {
     Packets packets;
     for (std::size_t f = 0; f < encoded.packetStarts.size(); ++f) {
-        const std::size_t end = f + 1 < encoded.packetStarts.size() ? encoded.packetStarts[f + 1] : encoded.bytes.size();
+        const std::size_t end =
+            f + 1 < encoded.packetStarts.size() ? encoded.packetStarts[f + 1] : encoded.bytes.size();
         packets.emplace_back(encoded.bytes.begin() + static_cast<long>(encoded.packetStarts[f]),
                              encoded.bytes.begin() + static_cast<long>(end));
     }
