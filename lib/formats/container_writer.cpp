@@ -19,7 +19,7 @@ ContainerWriter::~ContainerWriter() = default;
 int ContainerWriter::writeBlock(const int16_t* block)
 {
     if (frames == INT32_MAX) return 0;
-    // Blocks queued before are coded first, as they came.
+    // Not while queued blocks wait: this one would come out before them.
     if (pipeline->queued() > 0 || !queueBlock(block)) return 0;
     return writeQueuedBlock();
 }
