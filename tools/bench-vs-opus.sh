@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Times q58 against opus-tools on the same stereo WAV, one thread each.
+# Times q58 against opus-tools on the same stereo WAV. opus-tools runs on
+# one thread; q58 encodes on two when the machine has two and the file lasts
+# a second or more.
 #
 # Usage: tools/bench-vs-opus.sh [input.wav] [runs]
 #   input.wav  any 16-bit stereo 44100 Hz WAV; by default a 60-second

@@ -9,8 +9,8 @@
 #     find_package, and runs;
 #   - examples/q58cat, built against the prefix, pipes exactly the WAV the
 #     converter writes;
-#   - the two-thread API test and the two-thread decode job's tests pass
-#     under ThreadSanitizer.
+#   - the two-thread API test, the two-thread decode job's tests and the
+#     two-thread encoder tests pass under ThreadSanitizer.
 # Environment: Q58_BUILD_DIR (default build), Q58_TSAN_BUILD_DIR (default build-tsan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -92,11 +92,16 @@ step "two threads under ThreadSanitizer"
 cmake -S . -B "$tsan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
-cmake --build "$tsan_build" -j"$jobs" --target test_api_threads test_driver >/dev/null
+cmake --build "$tsan_build" -j"$jobs" --target test_api_threads test_conformance test_driver >/dev/null
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_api_threads" >"$work/tsan.log" 2>&1 ||
   { tail -n 60 "$work/tsan.log" >&2; fail "the thread test under ThreadSanitizer"; }
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_driver" --gtest_filter='TwoThreadDecode.*' \
-  >"$work/tsan-decode.log" 2>&1 ||
-  { tail -n 60 "$work/tsan-decode.log" >&2; fail "the two-thread decode tests under ThreadSanitizer"; }
+# The encoder's pipeline through the codec, then the two-thread decode and
+# encode jobs.
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_conformance" \
+  --gtest_filter='*EncoderThreads*' >"$work/tsan.log" 2>&1 ||
+  { tail -n 60 "$work/tsan.log" >&2; fail "the encoder thread test under ThreadSanitizer"; }
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "$tsan_build/tests/test_driver" \
+  --gtest_filter='TwoThreadDecode.*:EncodeThreads*' >"$work/tsan.log" 2>&1 ||
+  { tail -n 60 "$work/tsan.log" >&2; fail "the two-thread decode and encode job tests under ThreadSanitizer"; }
 
 step "passed"

@@ -13,6 +13,15 @@
 
 struct FastPathData;
 
+// One frame between the two halves of its encoding (Elb1764::encodeAhead and
+// encodeBehind): its spectra and, per phase band, what the search found.
+struct EncoderFrameRecord {
+    Complex left[blockLength];
+    Complex right[blockLength];
+    int phaseBest[blockLength];       // the best trial angle of each phase band
+    float phaseEnergy[blockLength];   // the energy of each phase band
+};
+
 // The parametric stereo frame codec. Per frame: a gain, toneCount tones,
 // noiseBands noise levels for one mono spectrum, and per band an
 // inter-channel phase and a left/right balance.
@@ -24,6 +33,21 @@ public:
     void encodeFrame(Complex* left, Complex* right, da_BinWriter& out) override;
     void decodeFrame(da_BinReader& in, Complex* left, Complex* right) override;
     int roundTripFrame(Complex* left, Complex* right) override;
+
+    // pushSamples and analyzeAndEncode in two halves, for a pipeline that runs
+    // them on two threads. encodeAhead takes the next block and does the
+    // work that depends on it alone: the analysis and the phase search of
+    // each band, into record. encodeBehind does the rest and writes the
+    // frame: the choice of each band's angle (which follows the angles of
+    // the frames before), the turns, the balances, the mono spectrum's
+    // fields. Each half runs on its own working arrays and state, so one
+    // thread may run encodeAhead for a later block while another runs
+    // encodeBehind for an earlier record; each half must take the frames in
+    // block order. Together they give the packets of pushSamples and
+    // analyzeAndEncode. encodeAhead returns false, changing nothing, when a
+    // pushed block is still waiting for analyzeAndEncode.
+    bool encodeAhead(const int16_t* block, EncoderFrameRecord& record);
+    void encodeBehind(EncoderFrameRecord& record, da_BinWriter& out);
 
     const CodecParameters& codecParameters() const { return parameters; }
     const EncoderTuning& encoderTuning() const { return tuning; }
@@ -43,6 +67,8 @@ protected:
 
     // ---- frame encoder steps (codec/frame_encoder.cpp) ----
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
+    // Steps 1 and 2 of encodeBandPhase: returns the best trial angle, sets the band's energy.
+    int searchBandPhase(const Complex* a, const Complex* b, int n, float& energy) const;
     int measureBandBalance(const Complex* a, const Complex* b, int n) const;
     int normalizeGain(float* x, int n) const;
     int measureBandNoise(const float* xb, int n, float exponent) const;
@@ -60,6 +86,7 @@ protected:
     // ---- fast forms of the steps, same results (codec/fast_frame_encoder.cpp,
     //      codec/fast_frame_decoder.cpp); only for parameter blocks the codec can use ----
     int encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy);
+    int searchBandPhaseFast(const Complex* a, const Complex* b, int n, float& energy);
     int measureBandBalanceFast(const Complex* a, const Complex* b, int n) const;
     int normalizeGainFast(float* x, int n) const;
     int measureBandNoiseFast(const float* xb, int n, float exponent) const;
@@ -74,6 +101,13 @@ protected:
     // written once for both step sets.
     template <class Steps>
     void encodeFrameWith(Steps steps, Complex* left, Complex* right, da_BinWriter& out);
+    // The frame skeleton in two halves: the phase search of every band
+    // (steps 1 and 2 of the phase), then everything else.
+    template <class Steps>
+    void searchPhasesWith(Steps steps, const Complex* left, const Complex* right, int* best, float* energy);
+    template <class Steps>
+    void encodeSearchedWith(Steps steps, Complex* left, Complex* right, const int* best, const float* energy,
+                            da_BinWriter& out);
     template <class Steps>
     void decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Complex* right);
 
@@ -97,6 +131,8 @@ protected:
     // never touches the heap.
     float encoderMono[blockLength];         // mono spectrum X, divided by the frame gain
     int encoderPhaseCodes[blockLength];     // one per phase band
+    int encoderPhaseBest[blockLength];      // one per phase band: the search's best trial angle
+    float encoderPhaseEnergy[blockLength];  // one per phase band: its energy
     int encoderBalanceCodes[blockLength];   // one per balance band
     int encoderNoiseCodes[blockLength];     // one per noise band
     int encoderToneCodes[blockLength];      // one per tone, in bin order

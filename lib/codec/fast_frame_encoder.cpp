@@ -40,6 +40,18 @@ inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 }  // namespace
 
+// The search, then the choice and the turn of the reference.
+int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
+    // Too many trial angles for tables: the reference search.
+    if (fast->trialRaRe.empty() || n > blockLength) return encodeBandPhase(a, b, n, prevAngle, prevEnergy);
+    float energy = 0.0f;
+    const int best = searchBandPhaseFast(a, b, n, energy);
+    // 3.-7.
+    const int code = settleBandAngle(best, energy, prevAngle, prevEnergy);
+    rotateBandPhaseFast(a, b, n, -code);
+    return code;
+}
+
 // The search of a band with the angles' exact scores, choosing among
 // them as the reference does: the first strictly best, from best 0 at score 0.
 //
@@ -74,11 +86,10 @@ inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 // reaching that lower end are scored exactly, in ascending order. Bands with
 // a value that is not finite or above 2^60 (where float squares could
 // overflow) are scored exactly throughout.
-int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
+int Elb1764::searchBandPhaseFast(const Complex* a, const Complex* b, int n, float& bandEnergy) {
     FastPathData& f = *fast;
     const int steps = tuning.phaseSearchSteps;
-    // Too many trial angles for tables: the reference search.
-    if (f.trialRaRe.empty() || n > blockLength) return encodeBandPhase(a, b, n, prevAngle, prevEnergy);
+    if (f.trialRaRe.empty() || n > blockLength) return searchBandPhase(a, b, n, bandEnergy);
 
     constexpr double u = 1.0 / 16777216.0;  // 2^-24
     const CodecKernels& vector = kernels.codec;
@@ -169,11 +180,8 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
         }
         f.lastExactTrials = steps;
     }
-
-    // 3.-7.
-    const int code = settleBandAngle(best, energy, prevAngle, prevEnergy);
-    rotateBandPhaseFast(a, b, n, -code);
-    return code;
+    bandEnergy = energy;
+    return best;
 }
 
 void Elb1764::rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const {

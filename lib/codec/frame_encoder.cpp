@@ -63,6 +63,22 @@ double energyChange(float previous, float current) {
 }
 
 int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
+    const int steps = tuning.phaseSearchSteps;
+    if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no usable grid to search on
+    float energy = 0.0f;
+    const int best = searchBandPhase(a, b, n, energy);
+
+    // 3.-6. Half-turn choice, slew limit, history and code.
+    const int code = settleBandAngle(best, energy, prevAngle, prevEnergy);
+
+    // 7. Align the band: left turns back by the angle, right forward.
+    rotateBandPhase(a, b, n, -code);
+    return code;
+}
+
+// Steps 1 and 2 of the phase of a band, which look at this band alone: its
+// energy, and the trial angle that aligns the channels best.
+int Elb1764::searchBandPhase(const Complex* a, const Complex* b, int n, float& bandEnergy) const {
     const int steps = tuning.phaseSearchSteps;  // K: trial angles over half a turn
     if (steps < 1 || steps > maxPhaseSearchSteps) return 0;  // no usable grid to search on
     const int grid = 2 * steps;  // M: fine steps per turn
@@ -101,13 +117,8 @@ int Elb1764::encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, 
             bestScore = score;
         }
     }
-
-    // 3.-6. Half-turn choice, slew limit, history and code.
-    const int code = settleBandAngle(best, energy, prevAngle, prevEnergy);
-
-    // 7. Align the band: left turns back by the angle, right forward.
-    rotateBandPhase(a, b, n, -code);
-    return code;
+    bandEnergy = energy;
+    return best;
 }
 
 int Elb1764::settleBandAngle(int best, float energy, int32_t& prevAngle, float& prevEnergy) const {

@@ -18,13 +18,35 @@ void Elb1764::encodeFrameWith(Steps steps, Complex* left, Complex* right, da_Bin
     // A block outside the limits would index past the spectra or the working
     // arrays; such a codec writes nothing rather than a frame nobody can read.
     if (!encoderUsable) return;
-    const CodecParameters& p = parameters;
+    searchPhasesWith(steps, left, right, encoderPhaseBest, encoderPhaseEnergy);
+    encodeSearchedWith(steps, left, right, encoderPhaseBest, encoderPhaseEnergy, out);
+}
 
-    // 1. Phase per band; turns each band of left and right by its sent angle.
+// 1a. The phase search of each band, on this frame's spectra alone (the
+//     bands do not overlap, so searching all before turning any changes
+//     nothing).
+template <class Steps>
+void Elb1764::searchPhasesWith(Steps steps, const Complex* left, const Complex* right, int* best, float* energy) {
+    const CodecParameters& p = parameters;
     for (int i = 0; i < p.phaseBands; ++i) {
         const int start = steps.phaseEdge(i);
         const int n = steps.phaseEdge(i + 1) - start;
-        encoderPhaseCodes[i] = steps.encodeBandPhase(left + start, right + start, n, prevBandAngle[i], prevBandEnergy[i]);
+        best[i] = steps.searchBandPhase(left + start, right + start, n, energy[i]);
+    }
+}
+
+template <class Steps>
+void Elb1764::encodeSearchedWith(Steps steps, Complex* left, Complex* right, const int* best, const float* energy,
+                                 da_BinWriter& out) {
+    const CodecParameters& p = parameters;
+
+    // 1b. Phase per band: the angle chosen after the last frame's, and each
+    //     band of left and right turned by it.
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = steps.phaseEdge(i);
+        const int n = steps.phaseEdge(i + 1) - start;
+        encoderPhaseCodes[i] = settleBandAngle(best[i], energy[i], prevBandAngle[i], prevBandEnergy[i]);
+        steps.rotateBandPhase(left + start, right + start, n, -encoderPhaseCodes[i]);
     }
 
     // 2. Balance per band, measured on the turned spectra.
@@ -108,6 +130,25 @@ void Elb1764::encodeFrame(Complex* left, Complex* right, da_BinWriter& out) {
         encodeFrameWith(FastSteps{*this}, left, right, out);
     else
         encodeFrameWith(LiteralSteps{*this}, left, right, out);
+}
+
+bool Elb1764::encodeAhead(const int16_t* block, EncoderFrameRecord& record) {
+    if (!pushSamples(block)) return false;
+    analyzeWindow(record.left, record.right);
+    if (!encoderUsable) return true;
+    if (path == CodecPath::fast)
+        searchPhasesWith(FastSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy);
+    else
+        searchPhasesWith(LiteralSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy);
+    return true;
+}
+
+void Elb1764::encodeBehind(EncoderFrameRecord& record, da_BinWriter& out) {
+    if (!encoderUsable) return;
+    if (path == CodecPath::fast)
+        encodeSearchedWith(FastSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy, out);
+    else
+        encodeSearchedWith(LiteralSteps{*this}, record.left, record.right, record.phaseBest, record.phaseEnergy, out);
 }
 
 void Elb1764::decodeFrame(da_BinReader& in, Complex* left, Complex* right) {

@@ -25,6 +25,9 @@ struct LiteralSteps {
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
         return codec.encodeBandPhase(a, b, n, prevAngle, prevEnergy);
     }
+    int searchBandPhase(const Complex* a, const Complex* b, int n, float& energy) const {
+        return codec.searchBandPhase(a, b, n, energy);
+    }
     int measureBandBalance(const Complex* a, const Complex* b, int n) const { return codec.measureBandBalance(a, b, n); }
     int normalizeGain(float* x, int n) const { return codec.normalizeGain(x, n); }
     void extractTones(float* x, int* codes, int* bins) { codec.extractTones(x, codes, bins); }
@@ -66,6 +69,9 @@ struct FastSteps {
 
     int encodeBandPhase(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
         return codec.encodeBandPhaseFast(a, b, n, prevAngle, prevEnergy);
+    }
+    int searchBandPhase(const Complex* a, const Complex* b, int n, float& energy) {
+        return codec.searchBandPhaseFast(a, b, n, energy);
     }
     int measureBandBalance(const Complex* a, const Complex* b, int n) const {
         return codec.measureBandBalanceFast(a, b, n);

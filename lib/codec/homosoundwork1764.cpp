@@ -51,10 +51,16 @@ bool homosoundwork1764::pushSamples(const int16_t* block) {
 }
 
 bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
-    if (needInput) return false;
-    needInput = true;
     Complex left[blockLength];
     Complex right[blockLength];
+    if (!analyzeWindow(left, right)) return false;
+    encodeFrame(left, right, writer);
+    return true;
+}
+
+bool homosoundwork1764::analyzeWindow(Complex* left, Complex* right) {
+    if (needInput) return false;
+    needInput = true;
     if (path == CodecPath::fast) {
         fastAnalyzeFrame(kernels.transform, inputWindow, left, right);
     } else {
@@ -62,7 +68,6 @@ bool homosoundwork1764::analyzeAndEncode(da_BinWriter& writer) {
     }
     Q58_ASSERT_FINITE(left, blockLength);
     Q58_ASSERT_FINITE(right, blockLength);
-    encodeFrame(left, right, writer);
     return true;
 }
 

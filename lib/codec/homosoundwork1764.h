@@ -55,6 +55,10 @@ public:
     InstructionSet instructionSet() const { return kernels.set; }
 
 protected:
+    // The analysis half of analyzeAndEncode: the window's two spectra, or
+    // false (nothing changed) when called out of turn.
+    bool analyzeWindow(Complex* left, Complex* right);
+
     const CodecPath path;
     const SimdKernels& kernels;
     Complex inputWindow[windowLength];    // [0, 882): previous block, [882, 1764): newest block

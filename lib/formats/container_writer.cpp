@@ -2,11 +2,12 @@
 
 #include "bits/bin_writer.h"
 #include "codec/elb1764.h"
+#include "codec/encoder_pipeline.h"
 
 ContainerWriter::ContainerWriter(ByteSink& output, const CodecParameters& parameters,
-                                 const EncoderTuning& tuning, int32_t expectedFrames)
+                                 const EncoderTuning& tuning, int32_t expectedFrames, int encoderThreads)
     : output(output), parameters(parameters), codec(std::make_unique<Elb1764>(parameters, tuning)),
-      headerFrames(expectedFrames)
+      pipeline(std::make_unique<EncoderPipeline>(*codec, encoderThreads)), headerFrames(expectedFrames)
 {
     uint8_t header[containerHeaderSize];
     encodeContainerHeader(ContainerHeader{parameters, expectedFrames}, header);
@@ -18,10 +19,22 @@ ContainerWriter::~ContainerWriter() = default;
 int ContainerWriter::writeBlock(const int16_t* block)
 {
     if (frames == INT32_MAX) return 0;
-    codec->pushSamples(block);
+    // Not while queued blocks wait: this one would come out before them.
+    if (pipeline->queued() > 0 || !queueBlock(block)) return 0;
+    return writeQueuedBlock();
+}
+
+bool ContainerWriter::queueBlock(const int16_t* block) { return pipeline->push(block); }
+
+int ContainerWriter::queueCapacity() const { return EncoderPipeline::ringSize; }
+
+int ContainerWriter::encoderThreads() const { return pipeline->threads(); }
+
+int ContainerWriter::writeQueuedBlock()
+{
     uint8_t packet[packetBufferSize];
     da_BinWriter writer(packet, packetBufferSize);
-    codec->analyzeAndEncode(writer);
+    if (!pipeline->pop(writer) || frames == INT32_MAX) return 0;
     writer.writeBits(0, (8 - writer.bitPosition % 8) % 8);
     // Never store a clipped packet.
     if (writer.overflowed()) return 0;

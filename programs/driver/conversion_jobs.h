@@ -14,8 +14,14 @@ enum class JobOutcome {
     failed,     // output could not be written in full, or the input was damaged
 };
 
-// Encodes NAME.wav (16-bit PCM stereo 44100 Hz) into a .q58 container.
+// Encodes NAME.wav (16-bit PCM stereo 44100 Hz) into a .q58 container, on
+// two threads when the machine has two and the file is long enough.
 JobOutcome encodeFile(std::string inputName, std::string outputName);
+
+// encodeFile on the given number of threads (1 or 2; 0 decides as
+// encodeFile does). The output, console lines and outcome are the same
+// whatever the number.
+JobOutcome encodeFileWithThreads(std::string inputName, std::string outputName, int threads);
 
 // Decodes a .q58 container into a WAV file.
 JobOutcome decodeFile(std::string inputName, std::string outputName);
