@@ -15,7 +15,7 @@
 #   opusenc --quiet --bitrate 18 x.wav x.opus
 #   q58 x.q58                                  (decode: writes x.q58.wav only)
 #   opusdec --quiet --rate 44100 x.opus x.opus.wav
-# and prints the median wall-clock time of each, the ratios q58 encode /
+# and prints the median wall-clock and CPU time of each, the ratios q58 encode /
 # opusenc and q58 decode / opusdec, the compressed sizes and q58's peak
 # resident memory. The bitrate 18 matches q58's average on music (about
 # 19 kbit/s). Everything happens in a temporary directory, removed at the end.
@@ -57,12 +57,18 @@ else
 fi
 cd "$work"
 
-# Wall-clock seconds of one command, its output discarded.
+# Wall-clock and CPU seconds (user + system, all threads) of one command,
+# its output discarded: "wall cpu" on one line.
 seconds() {
-    local start=$EPOCHREALTIME
-    "$@" >/dev/null 2>&1
-    local end=$EPOCHREALTIME
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }'
+    python3 -c 'import resource, subprocess, sys, time
+def cpu():
+    use = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return use.ru_utime + use.ru_stime
+before = cpu()  # children waited for before this one (a launcher script)
+start = time.perf_counter()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+wall = time.perf_counter() - start
+print("%.4f %.4f" % (wall, cpu() - before))' "$@"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -99,8 +105,11 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@"
     fi
 }
 
-qe=$(median <q58enc.times); oe=$(median <opusenc.times)
-qd=$(median <q58dec.times); od=$(median <opusdec.times)
+column() { awk -v c="$1" '{ print $c }' "$2" | median; }
+qe=$(column 1 q58enc.times); oe=$(column 1 opusenc.times)
+qd=$(column 1 q58dec.times); od=$(column 1 opusdec.times)
+qec=$(column 2 q58enc.times); oec=$(column 2 opusenc.times)
+qdc=$(column 2 q58dec.times); odc=$(column 2 opusdec.times)
 duration=$(awk -v b="$(stat -c %s x.wav)" 'BEGIN { printf "%.1f", (b - 44) / 176400 }')
 kbit() { awk -v b="$(stat -c %s "$1")" -v d="$duration" 'BEGIN { printf "%.1f", b * 8 / d / 1000 }'; }
 
@@ -108,6 +117,9 @@ echo
 echo "machine:  $(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cpu(s)"
 echo "input:    ${input:-q58_make_sample, 60 s} ($duration s of audio); medians of $runs alternating runs"
 echo "sizes:    x.q58 $(stat -c %s x.q58) bytes ($(kbit x.q58) kbit/s), x.opus $(stat -c %s x.opus) bytes ($(kbit x.opus) kbit/s)"
-printf 'encode:   q58 %.3f s   opusenc --bitrate 18 %.3f s   ratio %.3f\n' "$qe" "$oe" "$(awk -v a="$qe" -v b="$oe" 'BEGIN { print a / b }')"
-printf 'decode:   q58 %.3f s   opusdec --rate 44100 %.3f s   ratio %.3f\n' "$qd" "$od" "$(awk -v a="$qd" -v b="$od" 'BEGIN { print a / b }')"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+printf 'encode:   wall  q58 %.3f s   opusenc --bitrate 18 %.3f s   ratio %s\n' "$qe" "$oe" "$(ratio "$qe" "$oe")"
+printf '          CPU   q58 %.3f s   opusenc --bitrate 18 %.3f s   ratio %s\n' "$qec" "$oec" "$(ratio "$qec" "$oec")"
+printf 'decode:   wall  q58 %.3f s   opusdec --rate 44100 %.3f s   ratio %s\n' "$qd" "$od" "$(ratio "$qd" "$od")"
+printf '          CPU   q58 %.3f s   opusdec --rate 44100 %.3f s   ratio %s\n' "$qdc" "$odc" "$(ratio "$qdc" "$odc")"
 echo "peak RSS: q58 encode $(peak_kib "$q58" x.wav) KiB, q58 decode $(peak_kib "$q58" x.q58) KiB"
