@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli_harness.h"
+#include "streams/file_modes.h"
 #include "streams/long_names.h"
 
 namespace fs = std::filesystem;
@@ -59,19 +60,6 @@ size_t linesNaming(const std::string& err, const std::string& name)
     for (std::string line; std::getline(lines, line);)
         count += line.find("'" + name + "'") != std::string::npos;
     return count;
-}
-
-std::string octal(int value)
-{
-    std::ostringstream text;
-    text << '0' << std::oct << value;
-    return text.str();
-}
-
-mode_t modeOf(const std::string& name)
-{
-    struct stat info;
-    return ::stat(name.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 }  // namespace

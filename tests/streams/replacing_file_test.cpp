@@ -5,6 +5,7 @@
 #include <sstream>
 
 #ifndef _WIN32
+#include "streams/file_modes.h"
 #include <sys/stat.h>
 #endif
 
@@ -184,20 +185,6 @@ TEST(ReplacingFile, ThePermissionsOfTheReplacedFileAreKept)
         EXPECT_EQ(info.st_mode & 0777, mode);
         ::chmod(name.c_str(), 0644);
     }
-}
-
-std::string octal(unsigned value)
-{
-    std::ostringstream text;
-    text << '0' << std::oct << value;
-    return text.str();
-}
-
-// Permission bits of an existing file.
-mode_t modeOf(const std::string& name)
-{
-    struct stat info;
-    return ::stat(name.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 TEST(ReplacingFile, ANewFileHasTheUsualPermissionsUnderTheUmask)
