@@ -6,7 +6,7 @@
 # q58 and q58_make_sample, default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${Q58_BUILD_DIR:-build}
+build=$(realpath -m "${Q58_BUILD_DIR:-build}")
 for tool in emcc node; do
   command -v $tool >/dev/null || { echo "web-check: skipped: $tool not found"; exit 0; }
 done
@@ -14,7 +14,7 @@ done
 bash tools/web-build.sh
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 "$build/q58_make_sample" "$work/x.wav" 8 >/dev/null
-(cd "$work" && "$OLDPWD/$build/q58" x.wav >/dev/null && "$OLDPWD/$build/q58" x.q58 >/dev/null)
+(cd "$work" && "$build/q58" x.wav >/dev/null && "$build/q58" x.q58 >/dev/null)
 passed=0 failed=0
 check() { if "$@"; then passed=$((passed + 1)); else echo "web-check: FAILED: $*" >&2; failed=$((failed + 1)); fi; }
 node web/node-check.mjs decode "$work/x.q58" "$work/wasm.raw"
