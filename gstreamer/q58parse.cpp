@@ -246,6 +246,5 @@ static void q58_parse_init(Q58Parse* parse)
     GstBaseParse* base = GST_BASE_PARSE(parse);
     // One packet of lead-in: accurate seeks start a packet early.
     gst_base_parse_set_frame_rate(base, Q58_SAMPLE_RATE, Q58_FRAMES_PER_PACKET, 1, 0);
-    gst_base_parse_set_syncable(base, FALSE);
     GST_PAD_SET_ACCEPT_INTERSECT(GST_BASE_PARSE_SINK_PAD(base));
 }
