@@ -108,8 +108,9 @@ for candidate in python3 /usr/bin/python3; do
   fi
 done
 if [ -n "$python" ]; then
-  check "accurate seeks are sample-exact" "$python" tools/gstreamer_seek.py "$work/x.q58" "$work/x.q58.wav" \
-    $((882 * 200 + 441)) 0 1 881 882 883 $((882 * 700 + 5)) 12345 $((882 * 999))
+  positions="$((882 * 200 + 441)) 0 1 881 882 883 $((882 * 700 + 5)) 12345 $((882 * 999))"
+  check "accurate seeks are sample-exact (parser pulling)" "$python" tools/gstreamer_seek.py "$work/x.q58" "$work/x.q58.wav" $positions
+  check "accurate seeks are sample-exact (parser fed)" "$python" tools/gstreamer_seek.py --push "$work/x.q58" "$work/x.q58.wav" $positions
 else
   echo "gstreamer-check: skipped the seeks: no python3 with GStreamer's gi bindings (python3-gi)"
 fi

@@ -2,7 +2,9 @@
 # Seeks a GStreamer pipeline (filesrc ! decodebin ! appsink) over a .q58
 # file to sample positions and compares the first sample frames after each
 # seek with the converter's decode of the whole file at that position.
-# Usage: gstreamer_seek.py FILE.q58 DECODED.wav POSITION...
+# Usage: gstreamer_seek.py [--push] FILE.q58 DECODED.wav POSITION...
+# --push puts a queue after filesrc, so that the parser is fed in push mode
+# (seeking upstream in bytes) instead of pulling from the file itself.
 # Prints one line per position; exits 1 when any position is not exact.
 import sys
 
@@ -28,12 +30,16 @@ def pull_frames(sink, frames):
 
 
 def main():
-    path, reference_path, positions = sys.argv[1], sys.argv[2], [int(p) for p in sys.argv[3:]]
+    arguments = sys.argv[1:]
+    push = arguments[:1] == ["--push"]
+    if push:
+        arguments = arguments[1:]
+    path, reference_path, positions = arguments[0], arguments[1], [int(p) for p in arguments[2:]]
     with open(reference_path, "rb") as f:
         reference = f.read()[44:]  # the converter's WAV: a 44-byte header, then the PCM
     Gst.init(None)
     pipeline = Gst.parse_launch(
-        "filesrc name=src ! decodebin ! audioconvert ! "
+        "filesrc name=src ! " + ("queue ! " if push else "") + "decodebin ! audioconvert ! "
         "audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved ! "
         "appsink name=sink sync=false max-buffers=8"
     )
