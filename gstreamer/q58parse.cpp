@@ -192,26 +192,6 @@ GstFlowReturn handleFrame(GstBaseParse* parse, GstBaseParseFrame* frame, gint* s
     return gst_base_parse_finish_frame(parse, frame, static_cast<gint>(bytes));
 }
 
-// Clipping to the segment: the decoder needs the packet before the one that
-// holds the segment's first sample frame, so packets end well before the
-// start are dropped here and the decoder cuts the block exactly; packets
-// from the end of the segment on end the stream.
-GstFlowReturn prePushFrame(GstBaseParse* parse, GstBaseParseFrame* frame)
-{
-    frame->flags &= ~GST_BASE_PARSE_FRAME_FLAG_CLIP;
-    const GstSegment& segment = parse->segment;
-    const guint64 packet = GST_BUFFER_OFFSET(frame->buffer);
-    GST_LOG_OBJECT(parse, "packet %" G_GUINT64_FORMAT " at %" GST_TIME_FORMAT, packet,
-                   GST_TIME_ARGS(GST_BUFFER_PTS(frame->buffer)));
-    if (segment.format != GST_FORMAT_TIME || segment.rate <= 0) return GST_FLOW_OK;
-    if (GST_CLOCK_TIME_IS_VALID(segment.stop) && packetTime(packet) >= segment.stop) return GST_FLOW_EOS;
-    if (GST_CLOCK_TIME_IS_VALID(segment.start)) {
-        const guint64 first = gst_util_uint64_scale(segment.start, Q58_SAMPLE_RATE, GST_SECOND) / Q58_FRAMES_PER_PACKET;
-        if (packet + 1 < first) frame->flags |= GST_BASE_PARSE_FRAME_FLAG_DROP;
-    }
-    return GST_FLOW_OK;
-}
-
 // Every seek is made accurate: an inaccurate one would be placed by the
 // bitrate estimate, at a byte that is not the start of a packet.
 gboolean srcEvent(GstBaseParse* parse, GstEvent* event)
@@ -258,7 +238,6 @@ static void q58_parse_class_init(Q58ParseClass* klass)
     base->stop = stop;
     base->handle_frame = handleFrame;
     base->src_event = srcEvent;
-    base->pre_push_frame = prePushFrame;
 }
 
 static void q58_parse_init(Q58Parse* parse)

@@ -2,9 +2,10 @@
 # Seeks a GStreamer pipeline (filesrc ! decodebin ! appsink) over a .q58
 # file to sample positions and compares the first sample frames after each
 # seek with the converter's decode of the whole file at that position.
-# Usage: gstreamer_seek.py [--push] FILE.q58 DECODED.wav POSITION...
+# Usage: gstreamer_seek.py [--push | --elements] FILE.q58 DECODED.wav POSITION...
 # --push puts a queue after filesrc, so that the parser is fed in push mode
-# (seeking upstream in bytes) instead of pulling from the file itself.
+# (seeking upstream in bytes) instead of pulling from the file itself;
+# --elements does that with q58parse ! q58dec in place of decodebin.
 # Prints one line per position; exits 1 when any position is not exact.
 import sys
 
@@ -31,15 +32,17 @@ def pull_frames(sink, frames):
 
 def main():
     arguments = sys.argv[1:]
-    push = arguments[:1] == ["--push"]
-    if push:
-        arguments = arguments[1:]
+    middle = "decodebin"
+    if arguments[:1] == ["--push"]:
+        middle, arguments = "queue ! decodebin", arguments[1:]
+    elif arguments[:1] == ["--elements"]:
+        middle, arguments = "queue ! q58parse ! q58dec", arguments[1:]
     path, reference_path, positions = arguments[0], arguments[1], [int(p) for p in arguments[2:]]
     with open(reference_path, "rb") as f:
         reference = f.read()[44:]  # the converter's WAV: a 44-byte header, then the PCM
     Gst.init(None)
     pipeline = Gst.parse_launch(
-        "filesrc name=src ! " + ("queue ! " if push else "") + "decodebin ! audioconvert ! "
+        "filesrc name=src ! " + middle + " ! audioconvert ! "
         "audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved ! "
         "appsink name=sink sync=false max-buffers=8"
     )
