@@ -317,14 +317,18 @@ Q58_API int q58_packet_decoder_decode_float(q58_packet_decoder* decoder, const v
 
 /* Prepares the decoder for packets from packet_index on, as after a seek:
  * forgets the overlap and sets the noise generator to its state at the
- * start of that packet (from the built-in checkpoint table, at most 2^17
- * recurrence steps, about 0.2 ms). packet_index 0 gives a fresh decoder.
- * Above 0, the next packet decoded is taken as packet packet_index and only
- * primes the overlap (it gives 0 frames); every packet after it gives the
- * file's exact samples. So, to play from sample frame f sample-exactly:
- * p = f / 882; reset to p - 1 when p > 0 (else 0), feed packets from there,
- * and drop the first f - 882 * p frames of packet p's block.
- * Returns Q58_OK, or Q58_ERROR_INVALID_ARGUMENT (NULL). */
+ * start of that packet (from the built-in table of its states every 2^17
+ * draws: at most 2^17 steps of its recurrence, up to 0.2 ms, for indexes up
+ * to 3050402, about 16.9 hours; past the table each further packet adds 704
+ * steps, so resets beyond the first day of audio get slow). packet_index
+ * 0 gives a fresh decoder. Above 0, the next packet decoded is taken as
+ * packet packet_index and only primes the overlap (it gives 0 frames);
+ * every packet after it gives the file's exact samples. So, to play from
+ * sample frame f sample-exactly, with p = f / 882: when p < 2, reset to 0,
+ * feed packets from packet 0 and drop the first f frames; otherwise reset
+ * to p - 1, feed packets from packet p - 1 and drop the first f - 882 * p
+ * frames given. Returns Q58_OK, Q58_ERROR_INVALID_ARGUMENT (NULL) or
+ * Q58_ERROR_OUT_OF_MEMORY (the decoder is then unchanged). */
 Q58_API int q58_packet_decoder_reset(q58_packet_decoder* decoder, uint32_t packet_index);
 
 /* The index of the packet the decoder takes next (0 for NULL). */
