@@ -130,7 +130,11 @@ GstFlowReturn decodeMapped(GstAudioDecoder* decoder, GstBuffer* input, const gui
     const guint64 packet = GST_BUFFER_OFFSET(input);
     if (packet != GST_BUFFER_OFFSET_NONE && packet != q58_packet_decoder_next_packet(dec.decoder)) {
         GST_DEBUG_OBJECT(decoder, "jump to packet %" G_GUINT64_FORMAT, packet);
-        q58_packet_decoder_reset(dec.decoder, static_cast<uint32_t>(packet));
+        const int status = q58_packet_decoder_reset(dec.decoder, static_cast<uint32_t>(packet));
+        if (status != Q58_OK) {
+            GST_ELEMENT_ERROR(decoder, STREAM, DECODE, (nullptr), ("q58 reset: %s", q58_status_string(status)));
+            return GST_FLOW_ERROR;
+        }
     }
     const gsize bytes = Q58_CHANNELS * Q58_FRAMES_PER_PACKET * (dec.floats ? sizeof(float) : sizeof(int16_t));
     GstBuffer* output = gst_audio_decoder_allocate_output_buffer(decoder, bytes);
