@@ -4,8 +4,10 @@
 // the encoder's packets from any chunking of the samples.
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
+#include <glib/gstdio.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -71,15 +73,33 @@ const Material& material()
 
 class Plugin : public ::testing::Test {
 protected:
+    // The plugin of this build, found before any installed one (the
+    // folders in GST_PLUGIN_PATH come first), in a registry of this
+    // process's own.
     static void SetUpTestSuite()
     {
+        gchar* folder = g_path_get_dirname(Q58_GST_PLUGIN_FILE);
+        g_setenv("GST_PLUGIN_PATH", folder, TRUE);
+        g_free(folder);
+        registry = g_strdup_printf("%s/q58-plugin-test-%d.registry", g_get_tmp_dir(), static_cast<int>(getpid()));
+        g_setenv("GST_REGISTRY", registry, TRUE);
         gst_init(nullptr, nullptr);
-        GError* error = nullptr;
-        GstPlugin* plugin = gst_plugin_load_file(Q58_GST_PLUGIN_FILE, &error);
-        ASSERT_NE(plugin, nullptr) << (error ? error->message : "");
+        GstElementFactory* factory = gst_element_factory_find("q58parse");
+        ASSERT_NE(factory, nullptr);
+        GstPlugin* plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory));
+        ASSERT_STREQ(gst_plugin_get_filename(plugin), Q58_GST_PLUGIN_FILE);
         gst_object_unref(plugin);
+        gst_object_unref(factory);
     }
+    static void TearDownTestSuite()
+    {
+        g_unlink(registry);
+        g_free(registry);
+    }
+    static gchar* registry;
 };
+
+gchar* Plugin::registry = nullptr;
 
 // Runs "appsrc ! MIDDLE ! appsink", pushes the buffers, and returns what
 // the sink got by the end of the stream (the samples, with their buffers).
