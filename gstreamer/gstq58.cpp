@@ -4,9 +4,24 @@
 
 #include <cstring>
 
-namespace {
+#include "q58.h"
 
-const guint8 q58Magic[4] = {0x71, 0x35, 0x38, 0x00};
+GstCaps* q58FramedCaps(GstBuffer* header)
+{
+    GValue array = G_VALUE_INIT;
+    GValue value = G_VALUE_INIT;
+    g_value_init(&array, GST_TYPE_ARRAY);
+    g_value_init(&value, GST_TYPE_BUFFER);
+    gst_value_set_buffer(&value, header);
+    gst_value_array_append_value(&array, &value);
+    g_value_unset(&value);
+    GstCaps* caps = gst_caps_new_simple(Q58_GST_CAPS, "framed", G_TYPE_BOOLEAN, TRUE, "rate", G_TYPE_INT,
+                                        Q58_SAMPLE_RATE, "channels", G_TYPE_INT, Q58_CHANNELS, nullptr);
+    gst_structure_take_value(gst_caps_get_structure(caps, 0), "streamheader", &array);
+    return caps;
+}
+
+namespace {
 
 void typeFind(GstTypeFind* find, gpointer)
 {

@@ -114,8 +114,7 @@ gboolean setFormat(GstAudioDecoder* decoder, GstCaps* caps)
 
 bool isHeader(const guint8* data, gsize size)
 {
-    static const guint8 magic[4] = {0x71, 0x35, 0x38, 0x00};
-    return size == Q58_HEADER_BYTES && std::memcmp(data, magic, sizeof magic) == 0;
+    return size == Q58_HEADER_BYTES && std::memcmp(data, q58Magic, sizeof q58Magic) == 0;
 }
 
 GstFlowReturn decodeMapped(GstAudioDecoder* decoder, GstBuffer* input, const guint8* data, gsize size)

@@ -90,16 +90,7 @@ gboolean setFormat(GstAudioEncoder* encoder, GstAudioInfo*)
 {
     Q58Enc& enc = *self(encoder);
     GstBuffer* header = headerBuffer(enc);
-    GValue array = G_VALUE_INIT;
-    GValue value = G_VALUE_INIT;
-    g_value_init(&array, GST_TYPE_ARRAY);
-    g_value_init(&value, GST_TYPE_BUFFER);
-    gst_value_set_buffer(&value, header);
-    gst_value_array_append_value(&array, &value);
-    g_value_unset(&value);
-    GstCaps* caps = gst_caps_new_simple(Q58_GST_CAPS, "framed", G_TYPE_BOOLEAN, TRUE, "rate", G_TYPE_INT,
-                                        Q58_SAMPLE_RATE, "channels", G_TYPE_INT, Q58_CHANNELS, nullptr);
-    gst_structure_take_value(gst_caps_get_structure(caps, 0), "streamheader", &array);
+    GstCaps* caps = q58FramedCaps(header);
     const gboolean ok = gst_audio_encoder_set_output_format(encoder, caps);
     gst_caps_unref(caps);
     // One packet per 882 sample frames (the base class forgets these when

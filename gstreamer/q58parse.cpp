@@ -103,17 +103,8 @@ GstFlowReturn takeHeader(GstBaseParse* parse, const guint8* data, gsize size)
 
     GstBuffer* header = gst_buffer_new_memdup(data, Q58_HEADER_BYTES);
     GST_BUFFER_FLAG_SET(header, GST_BUFFER_FLAG_HEADER);
-    GValue array = G_VALUE_INIT;
-    GValue value = G_VALUE_INIT;
-    g_value_init(&array, GST_TYPE_ARRAY);
-    g_value_init(&value, GST_TYPE_BUFFER);
-    gst_value_set_buffer(&value, header);
-    gst_value_array_append_value(&array, &value);
-    g_value_unset(&value);
+    GstCaps* caps = q58FramedCaps(header);
     gst_buffer_unref(header);
-    GstCaps* caps = gst_caps_new_simple(Q58_GST_CAPS, "framed", G_TYPE_BOOLEAN, TRUE, "rate", G_TYPE_INT,
-                                        Q58_SAMPLE_RATE, "channels", G_TYPE_INT, Q58_CHANNELS, nullptr);
-    gst_structure_take_value(gst_caps_get_structure(caps, 0), "streamheader", &array);
     gboolean ok = gst_pad_set_caps(GST_BASE_PARSE_SRC_PAD(parse), caps);
     gst_caps_unref(caps);
     if (!ok) return GST_FLOW_NOT_NEGOTIATED;
