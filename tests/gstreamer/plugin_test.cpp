@@ -73,16 +73,20 @@ const Material& material()
 
 class Plugin : public ::testing::Test {
 protected:
-    // The plugin of this build, found before any installed one (the
-    // folders in GST_PLUGIN_PATH come first), in a registry of this
-    // process's own.
+    // The plugin of this build and no other (appsrc and appsink come from
+    // the linked libgstapp), in a registry of this process's own.
     static void SetUpTestSuite()
     {
         gchar* folder = g_path_get_dirname(Q58_GST_PLUGIN_FILE);
         g_setenv("GST_PLUGIN_PATH", folder, TRUE);
+        g_setenv("GST_PLUGIN_SYSTEM_PATH_1_0", "", TRUE);
         g_free(folder);
         registry = g_strdup_printf("%s/q58-plugin-test-%d.registry", g_get_tmp_dir(), static_cast<int>(getpid()));
         g_setenv("GST_REGISTRY", registry, TRUE);
+        // Plugins are scanned in this process, not by gst-plugin-scanner: a
+        // plugin built with the sanitizers loads only into a program that
+        // has their runtime.
+        g_setenv("GST_REGISTRY_FORK", "no", TRUE);
         gst_init(nullptr, nullptr);
         GstElementFactory* factory = gst_element_factory_find("q58parse");
         ASSERT_NE(factory, nullptr);
@@ -93,6 +97,7 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        gst_deinit();
         g_unlink(registry);
         g_free(registry);
     }
@@ -101,18 +106,22 @@ protected:
 
 gchar* Plugin::registry = nullptr;
 
-// Runs "appsrc ! MIDDLE ! appsink", pushes the buffers, and returns what
+// Runs "appsrc ! ELEMENT ! appsink", pushes the buffers, and returns what
 // the sink got by the end of the stream (the samples, with their buffers).
-std::vector<GstSample*> run(const std::string& middle, GstCaps* caps, const std::vector<GstBuffer*>& buffers,
+std::vector<GstSample*> run(const char* element, GstCaps* caps, const std::vector<GstBuffer*>& buffers,
                             const char* sinkCaps = nullptr)
 {
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* src = GST_ELEMENT(g_object_new(GST_TYPE_APP_SRC, nullptr));
+    GstElement* middle = gst_element_factory_make(element, nullptr);
+    GstElement* sink = GST_ELEMENT(g_object_new(GST_TYPE_APP_SINK, "sync", FALSE, nullptr));
     // Compressed bytes come in a byte segment (as from a file), the rest in time.
-    const char* format = middle == "q58parse" ? "bytes" : "time";
-    const std::string description =
-        "appsrc name=src format=" + std::string(format) + " ! " + middle + " ! appsink name=sink sync=false";
-    GstElement* pipeline = gst_parse_launch(description.c_str(), nullptr);
-    GstElement* src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
-    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    const bool bytes = std::strcmp(element, "q58parse") == 0;
+    g_object_set(src, "format", bytes ? GST_FORMAT_BYTES : GST_FORMAT_TIME, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), src, middle, sink, nullptr);
+    gst_element_link_many(src, middle, sink, nullptr);
+    gst_object_ref(src);
+    gst_object_ref(sink);
     gst_app_src_set_caps(GST_APP_SRC(src), caps);
     gst_caps_unref(caps);
     if (sinkCaps) {
