@@ -17,4 +17,4 @@ bash tools/web-build.sh
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 "$build/q58_make_sample" "$work/x.wav" 6 >/dev/null
 (cd "$work" && "$build/q58" x.wav >/dev/null && "$build/q58" x.q58 >/dev/null)
-node web/page-check.mjs "$work" out/web-screenshots
+node web/page-check.mjs "$work" out/web-screenshots "$build/q58"

@@ -200,7 +200,7 @@ class Player {
     const columnMin = new Float32Array(width).fill(1), columnMax = new Float32Array(width).fill(-1);
     const fft = new Spectrum(1024, spec.height);
     let frame = 0, waveColumn = 0, specColumn = 0;
-    const windowStart = (c) => Math.max(0, Math.floor((c + 0.5) * perColumn) - 512);
+    const windowStart = (c) => Math.max(0, Math.min(length - 1024, Math.floor((c + 0.5) * perColumn) - 512));
     try {
       while (frame < length) {
         const sliceEnd = performance.now() + 10;
@@ -298,11 +298,13 @@ class Spectrum {
     for (let y = 0; y < this.rowBin.length; ++y) {
       const bin = Math.round(this.rowBin[y]);
       const power = this.re[bin] * this.re[bin] + this.im[bin] * this.im[bin];
-      const db = 10 * Math.log10(power + 1e-12);      // full scale sine about +48 dB
-      const v = Math.max(0, Math.min(1, (db + 60) / 100));
-      px[4 * y] = Math.round(255 * Math.min(1, v * 1.8));
-      px[4 * y + 1] = Math.round(255 * Math.max(0, Math.min(1, v * 1.8 - 0.6)));
-      px[4 * y + 2] = Math.round(255 * Math.max(0, Math.min(1, v < 0.4 ? v * 1.5 : 1.4 - v * 1.5)));
+      // A full-scale sine is about +48 dB here; the scale spans 90 dB below that.
+      const db = 10 * Math.log10(power + 1e-12);
+      const v = Math.max(0, Math.min(1, (db + 42) / 90));
+      const clamp = (x) => Math.round(255 * Math.max(0, Math.min(1, x)));
+      px[4 * y] = clamp(1.6 * v - 0.1);
+      px[4 * y + 1] = clamp(2 * v - 1);
+      px[4 * y + 2] = clamp(v < 0.35 ? 0.15 + 2 * v : 1.9 - 3 * v);
       px[4 * y + 3] = 255;
     }
     ctx.putImageData(this.image, x, 0);
@@ -486,4 +488,4 @@ function benchDecode(runs) {
 }
 
 // For the page's check (tools/web-page-check.sh) and the console.
-window.q58page = { player, encodeBytes, benchDecode, ready: true };
+window.q58page = { player, encodeBytes, decodeToPcm16, wavPcm16, benchDecode, ready: true };

@@ -7,15 +7,15 @@
 // browser's decode speed. Run by tools/web-page-check.sh, which makes the
 // files.
 //
-// Usage: node page-check.mjs WORK SHOTS
+// Usage: node page-check.mjs WORK SHOTS Q58
 //   WORK holds x.wav, x.q58 (`q58 x.wav`) and x.q58.wav (`q58 x.q58`);
-//   SHOTS is the folder for the screenshots.
-import { spawn } from 'child_process';
+//   SHOTS is the folder for the screenshots; Q58 the native converter.
+import { execFileSync, spawn } from 'child_process';
 import fs from 'fs';
 import os from 'os';
 import path from 'path';
 
-const [work, shots] = process.argv.slice(2);
+const [work, shots, q58] = process.argv.slice(2);
 const webDir = path.dirname(new URL(import.meta.url).pathname);
 const rate = 44100;
 const seekSeconds = 3.0;
@@ -37,6 +37,17 @@ function wavSamples(file) {
     p += 8 + size + (size & 1);
   }
   throw new Error(`${file}: no data chunk`);
+}
+
+// A 16-bit mono WAV of a sine.
+function toneWav(sampleRate, seconds, frequency, amplitude) {
+  const frames = sampleRate * seconds, b = Buffer.alloc(44 + frames * 2);
+  b.write('RIFF', 0, 'latin1'); b.writeUInt32LE(36 + frames * 2, 4); b.write('WAVEfmt ', 8, 'latin1');
+  b.writeUInt32LE(16, 16); b.writeUInt16LE(1, 20); b.writeUInt16LE(1, 22); b.writeUInt32LE(sampleRate, 24);
+  b.writeUInt32LE(sampleRate * 2, 28); b.writeUInt16LE(2, 32); b.writeUInt16LE(16, 34);
+  b.write('data', 36, 'latin1'); b.writeUInt32LE(frames * 2, 40);
+  for (let i = 0; i < frames; ++i) b.writeInt16LE(Math.round(32767 * amplitude * Math.sin((2 * Math.PI * frequency * i) / sampleRate)), 44 + 2 * i);
+  return b;
 }
 
 // ---------------------------------------------------------------- processes
@@ -210,6 +221,25 @@ try {
   check(await evaluate(`document.getElementById('download').download`) === 'x.q58', 'the download is named x.q58');
   check(await evaluate(`document.getElementById('encode-progress').value`) === 1, 'the progress bar reaches the end');
   await screenshot('encoded.png');
+
+  // Any other audio goes through decodeAudioData: a 2 s 440 Hz tone, mono,
+  // 48 kHz, must come out as 2 s at 44.1 kHz (Chromium's resampler gives
+  // 88199 sample frames for 96000) with the tone's level on both channels
+  // (q58 keeps a steady tone's level to a fraction of a dB).
+  const tone = toneWav(48000, 2, 440, 0.5);
+  const toneQ58 = Buffer.from(await evaluate(`(async () => { const b = Uint8Array.from(atob('${tone.toString('base64')}'), (c) => c.charCodeAt(0));
+    return (${toBase64})(await q58page.encodeBytes(b, 'tone.wav')); })()`), 'base64');
+  const toneFrames = await evaluate(`(async () => (await q58page.decodeToPcm16(Uint8Array.from(atob('${tone.toString('base64')}'), (c) => c.charCodeAt(0)))).length / 2)()`);
+  fs.writeFileSync(path.join(work, 'tone.q58'), toneQ58);
+  execFileSync(q58, ['tone.q58'], { cwd: work, stdio: 'ignore' });
+  const toneOut = wavSamples(path.join(work, 'tone.q58.wav'));
+  const rms = (channel) => { let sum = 0; for (let i = channel; i < toneOut.length; i += 2) sum += toneOut[i] * toneOut[i]; return Math.sqrt(sum / (toneOut.length / 2)) / 32768; };
+  const expected = 0.5 / Math.SQRT2, db = (x) => 20 * Math.log10(x / expected);
+  check(Math.abs(toneFrames - 2 * rate) <= 2, `a 2 s mono 48 kHz WAV decodes and resamples to 2 s at 44.1 kHz (${toneFrames} sample frames)`);
+  check(toneOut.length / 2 === toneFrames - toneFrames % 882,
+    `all of them go to the encoder: its file decodes to the whole packets of them (${toneOut.length / 2} sample frames)`);
+  check(Math.abs(db(rms(0))) < 1 && Math.abs(db(rms(1))) < 1,
+    `its tone decodes at its level on both channels (left ${db(rms(0)).toFixed(2)} dB, right ${db(rms(1)).toFixed(2)} dB)`);
 
   check(problems.length === 0, `no console errors or exceptions${problems.length ? ': ' + problems.join('; ') : ''}`);
   exitCode = failed === 0 ? 0 : 1;
