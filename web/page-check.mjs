@@ -206,7 +206,7 @@ try {
     compare(last.samples, native, last.start, `played after the seek to ${seekSeconds} s`);
   }
 
-  // Browser decode speed, median of five passes over the file.
+  // Browser decode speed, median of five runs of at least 0.25 s each.
   const speeds = (await evaluate('q58page.benchDecode(5)')).sort((a, b) => a - b);
   const median = speeds[2];
   say(`browser decode: ${Math.round(median)} sample frames/s = ${(median / rate).toFixed(0)}x real time (median of 5: ${speeds.map((s) => (s / rate).toFixed(0)).join(' ')}); q58.wasm ${fs.statSync(path.join(webDir, 'q58.wasm')).size} bytes`);
