@@ -185,11 +185,11 @@ class Player {
   // 10 ms so that the player keeps being fed.
   async analyse() {
     const pass = this.analysis;
-    const wave = $('waveform'), spec = $('spectrogram');
+    const wave = $('waveform'), spectro = $('spectrogram');
     const width = wave.width;
-    const wctx = wave.getContext('2d'), sctx = spec.getContext('2d');
+    const wctx = wave.getContext('2d'), sctx = spectro.getContext('2d');
     wctx.fillStyle = '#10141c'; wctx.fillRect(0, 0, width, wave.height);
-    sctx.fillStyle = '#10141c'; sctx.fillRect(0, 0, width, spec.height);
+    sctx.fillStyle = '#10141c'; sctx.fillRect(0, 0, width, spectro.height);
     const decoder = m._q58w_decoder_open(this.data, this.size);
     if (!decoder) return;
     const length = this.length;
@@ -199,8 +199,8 @@ class Player {
     const ringSize = 8192;     // the last ringSize frames, mixed to mono
     const ring = new Float32Array(ringSize);
     const columnMin = new Float32Array(width).fill(1), columnMax = new Float32Array(width).fill(-1);
-    const fft = new Spectrum(1024, spec.height);
-    let frame = 0, waveColumn = 0, specColumn = 0;
+    const fft = new Spectrum(1024, spectro.height);
+    let frame = 0, waveColumn = 0, spectroColumn = 0;
     const windowStart = (c) => Math.max(0, Math.min(length - 1024, Math.floor((c + 0.5) * perColumn) - 512));
     try {
       while (frame < length) {
@@ -220,8 +220,8 @@ class Player {
           if (n < block) frame = length;  // damaged: draw what there is
           for (; waveColumn < width && (waveColumn + 1) * perColumn <= frame; ++waveColumn)
             drawWaveColumn(wctx, waveColumn, columnMin[waveColumn], columnMax[waveColumn], wave.height);
-          for (; specColumn < width && windowStart(specColumn) + 1024 <= frame; ++specColumn)
-            fft.drawColumn(sctx, specColumn, ring, windowStart(specColumn) % ringSize);
+          for (; spectroColumn < width && windowStart(spectroColumn) + 1024 <= frame; ++spectroColumn)
+            fft.drawColumn(sctx, spectroColumn, ring, windowStart(spectroColumn) % ringSize);
         }
         await new Promise((resolve) => setTimeout(resolve, 0));
         if (pass !== this.analysis) return;
