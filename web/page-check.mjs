@@ -134,6 +134,10 @@ async function setFile(selector, file) {
   const { nodeId } = await send('DOM.querySelector', { nodeId: root.nodeId, selector });
   await send('DOM.setFileInputFiles', { nodeId, files: [path.resolve(file)] });
 }
+async function drop(file) {
+  const data = { items: [], files: [path.resolve(file)], dragOperationsMask: 1 };
+  for (const type of ['dragEnter', 'dragOver', 'drop']) await send('Input.dispatchDragEvent', { type, x: 400, y: 300, data });
+}
 // Base64 of a typed array's bytes, made in the page.
 const toBase64 = `(a) => { const u = new Uint8Array(a.buffer, a.byteOffset, a.byteLength); let s = '';
   for (let i = 0; i < u.length; i += 32768) s += String.fromCharCode.apply(null, u.subarray(i, i + 32768)); return btoa(s); }`;
@@ -240,6 +244,18 @@ try {
     `all of them go to the encoder: its file decodes to the whole packets of them (${toneOut.length / 2} sample frames)`);
   check(Math.abs(db(rms(0))) < 1 && Math.abs(db(rms(1))) < 1,
     `its tone decodes at its level on both channels (left ${db(rms(0)).toFixed(2)} dB, right ${db(rms(1)).toFixed(2)} dB)`);
+
+  // Dropping files on the page: a .q58 opens in the player, anything else
+  // is encoded.
+  await drop(path.join(work, 'tone.q58'));
+  await waitFor(`q58page.player.name === 'tone.q58'`, 'the dropped .q58 to open');
+  check(await evaluate('q58page.player.length') === toneOut.length / 2, 'a dropped .q58 opens in the player');
+  const before = await evaluate(`document.getElementById('download').href`);
+  await drop(path.join(work, 'x.wav'));
+  await waitFor(`!document.getElementById('download').hidden && document.getElementById('download').href !== '${before}'`, 'the dropped WAV to be encoded', 60);
+  const dropped = Buffer.from(await evaluate(`fetch(document.getElementById('download').href).then((r) => r.arrayBuffer())
+    .then((b) => (${toBase64})(new Uint8Array(b)))`), 'base64');
+  check(dropped.equals(reference) && await evaluate('q58page.player.name') === 'tone.q58', 'a dropped WAV is encoded (as `q58 x.wav`), not opened in the player');
 
   check(problems.length === 0, `no console errors or exceptions${problems.length ? ': ' + problems.join('; ') : ''}`);
   exitCode = failed === 0 ? 0 : 1;
