@@ -362,7 +362,13 @@ async function decodeToPcm16(bytes) {
 }
 
 const worker = new Worker('encode-worker.js');
-worker.onerror = (e) => console.error('encode worker failed', e.message);
+// A failure inside the worker (its module not loading, say) fails the file
+// being encoded, if any.
+let failJob = null;
+worker.onerror = (e) => {
+  console.error('encode worker failed', e.message);
+  if (failJob) failJob(new Error(e.message));
+};
 let encoding = Promise.resolve();
 let downloadUrl = null;
 
@@ -395,6 +401,7 @@ async function encodeOne(bytes, name) {
         else if (message.type === 'done') resolve(message.bytes);
         else reject(new Error(message.message));
       };
+      failJob = reject;
       worker.postMessage({ pcm }, [pcm.buffer]);
     });
     progress.value = 1;

@@ -12,7 +12,13 @@ const modulePromise = createQ58();
 const chunkFrames = 882 * 64;  // 1.28 s of audio per call
 
 self.onmessage = async (event) => {
-  const m = await modulePromise;
+  let m;
+  try {
+    m = await modulePromise;
+  } catch (e) {
+    self.postMessage({ type: 'error', message: `the q58 module did not load: ${e.message || e}` });
+    return;
+  }
   const pcm = event.data.pcm;
   const total = Math.floor(pcm.length / 2);
   const path = '/encode.q58';
