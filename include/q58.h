@@ -26,10 +26,15 @@
  * leaves it.
  *
  * Limitations.
- * - Only the 16-bit stereo 44100 Hz layout exists; there is no float output.
- * - The encoder always uses the built-in codec parameters, writes only to a
- *   file name, and stores whole packets only: up to 881 sample frames at the
- *   end of the input are not stored (the converter drops them too).
+ * - Only the 16-bit stereo 44100 Hz layout exists. Float output
+ *   (q58_decoder_read_float, q58_packet_decoder_decode_float) is the same
+ *   16-bit samples as floats, each int16 value divided by 32768: no more
+ *   precision than the s16 output.
+ * - The encoder always uses the built-in codec parameters, writes to a file
+ *   name (q58_encoder_*) or gives its packets to a callback
+ *   (q58_packet_encoder_*), and stores whole packets only: up to 881 sample
+ *   frames at the end of the input are not stored (the converter drops them
+ *   too).
  * - A packet has no length field: finding packet n means walking the n
  *   packets before it. The first seek far into a file pays that walk (about
  *   0.15 s to the end of a one-hour file, see q58_decoder_seek); later
@@ -66,7 +71,7 @@ extern "C" {
  * version of the library actually linked). The library's build checks these
  * against the version its CMake project declares. */
 #define Q58_VERSION_MAJOR 1
-#define Q58_VERSION_MINOR 0
+#define Q58_VERSION_MINOR 1
 #define Q58_VERSION_PATCH 0
 
 /* The one audio layout: 2 channels, 44100 sample frames per second, 16 bits. */
@@ -86,7 +91,8 @@ typedef enum q58_status {
     Q58_ERROR_UNSUPPORTED = 6,    /* a .q58 whose codec parameters this decoder cannot use */
     Q58_ERROR_OUT_OF_MEMORY = 7,  /* an allocation failed; the handle is unchanged */
     Q58_ERROR_UNSEEKABLE = 8,     /* seeking needs an input that can seek (callbacks without seek) */
-    Q58_ERROR_TOO_LONG = 9        /* more packets than a .q58 header can count (2^31 - 1) */
+    Q58_ERROR_TOO_LONG = 9,       /* more packets than a .q58 header can count (2^31 - 1) */
+    Q58_NEED_MORE_DATA = 10       /* the bytes given end inside a packet: give more (not an error) */
 } q58_status;
 
 /* The library's release version, "MAJOR.MINOR.PATCH". Static storage; never NULL. */
@@ -249,6 +255,123 @@ Q58_API int q58_encoder_close(q58_encoder* encoder);
 /* Frees the encoder without completing the file: the temporary file is
  * removed and path left as it was. NULL is ignored. */
 Q58_API void q58_encoder_discard(q58_encoder* encoder);
+
+/* The container header's size in bytes, and the most bytes one packet takes. */
+#define Q58_HEADER_BYTES 76
+#define Q58_MAX_PACKET_BYTES 1024
+
+/* As q58_decoder_read_s16, into floats: each sample is exactly the int16
+ * value the s16 read gives, divided by 32768 (so -1 <= x < 1 and the two
+ * reads agree bit for bit). */
+Q58_API size_t q58_decoder_read_float(q58_decoder* decoder, float* interleaved, size_t frames);
+
+/* ------------------------------------------------------------------------
+ * Packet decoder: for frameworks that frame the stream themselves and push
+ * packets (a GStreamer parser + decoder, a browser worker). No I/O inside.
+ * ------------------------------------------------------------------------ */
+
+typedef struct q58_packet_decoder q58_packet_decoder;
+
+/* Opens a packet decoder from the file's header (its first
+ * Q58_HEADER_BYTES bytes; bytes after them are ignored). status (optional):
+ * Q58_OK; Q58_ERROR_INVALID_ARGUMENT (header NULL with size > 0);
+ * Q58_ERROR_NOT_Q58 (fewer than 4 bytes, or not the magic, as
+ * q58_decoder_open_memory judges it); Q58_ERROR_DAMAGED (the magic, but
+ * fewer than Q58_HEADER_BYTES bytes);
+ * Q58_ERROR_UNSUPPORTED; Q58_ERROR_OUT_OF_MEMORY. NULL on failure. */
+Q58_API q58_packet_decoder* q58_packet_decoder_open(const void* header, size_t size, int* status);
+
+/* Frees the decoder. NULL is ignored. */
+Q58_API void q58_packet_decoder_close(q58_packet_decoder* decoder);
+
+/* The packet count the header holds (0 for NULL or a negative count). */
+Q58_API uint32_t q58_packet_decoder_packet_count(const q58_packet_decoder* decoder);
+
+/* As q58_decoder_parameter. */
+Q58_API int q58_packet_decoder_parameter(const q58_packet_decoder* decoder, int parameter, double* value);
+
+/* Measures the packet that starts at data without decoding its samples and
+ * without changing the decoder: *packet_bytes receives its length (1 to
+ * Q58_MAX_PACKET_BYTES). Returns Q58_OK; Q58_NEED_MORE_DATA (data ends
+ * inside the packet; never with Q58_MAX_PACKET_BYTES bytes or more);
+ * Q58_ERROR_DAMAGED (the packet's padding bits are not zero);
+ * Q58_ERROR_INVALID_ARGUMENT (NULL decoder or packet_bytes, or data NULL
+ * with size > 0). Cost: about a microsecond. */
+Q58_API int q58_packet_decoder_measure(const q58_packet_decoder* decoder, const void* data, size_t size, size_t* packet_bytes);
+
+/* Decodes the packet at the start of data (data may go on past it) into
+ * interleaved (2 * Q58_FRAMES_PER_PACKET values). *consumed receives the
+ * packet's length and *frames the sample frames written: 882, or 0 when the
+ * packet only primed the overlap after q58_packet_decoder_reset to a packet
+ * index above 0. Returns Q58_OK; Q58_NEED_MORE_DATA or Q58_ERROR_DAMAGED
+ * (nothing consumed, *frames 0, the decoder unchanged: the same packet can
+ * be given again with more bytes); Q58_ERROR_INVALID_ARGUMENT (a NULL
+ * pointer other than data with size 0). A fresh decoder decoding a file's
+ * packets in order gives exactly the blocks q58_decoder_read_s16 gives. */
+Q58_API int q58_packet_decoder_decode_s16(q58_packet_decoder* decoder, const void* data, size_t size,
+                                          size_t* consumed, int16_t* interleaved, size_t* frames);
+
+/* As q58_packet_decoder_decode_s16, into floats (int16 value / 32768). */
+Q58_API int q58_packet_decoder_decode_float(q58_packet_decoder* decoder, const void* data, size_t size,
+                                            size_t* consumed, float* interleaved, size_t* frames);
+
+/* Prepares the decoder for packets from packet_index on, as after a seek:
+ * forgets the overlap and sets the noise generator to its state at the
+ * start of that packet (from the built-in table of its states every 2^17
+ * draws: at most 2^17 steps of its recurrence, up to 0.2 ms, for indexes up
+ * to 3050402, about 16.9 hours; past the table each further packet adds 704
+ * steps, so resets beyond the first day of audio get slow). packet_index
+ * 0 gives a fresh decoder. Above 0, the next packet decoded is taken as
+ * packet packet_index and only primes the overlap (it gives 0 frames);
+ * every packet after it gives the file's exact samples. So, to play from
+ * sample frame f sample-exactly, with p = f / 882: when p < 2, reset to 0,
+ * feed packets from packet 0 and drop the first f frames; otherwise reset
+ * to p - 1, feed packets from packet p - 1 and drop the first f - 882 * p
+ * frames given. Returns Q58_OK, Q58_ERROR_INVALID_ARGUMENT (NULL) or
+ * Q58_ERROR_OUT_OF_MEMORY (the decoder is then unchanged). */
+Q58_API int q58_packet_decoder_reset(q58_packet_decoder* decoder, uint32_t packet_index);
+
+/* The index of the packet the decoder takes next (0 for NULL). */
+Q58_API uint32_t q58_packet_decoder_next_packet(const q58_packet_decoder* decoder);
+
+/* ------------------------------------------------------------------------
+ * Packet encoder: gives each packet to the caller as it is made.
+ * ------------------------------------------------------------------------ */
+
+typedef struct q58_packet_encoder q58_packet_encoder;
+
+/* Receives one packet (size bytes at packet, valid only during the call)
+ * with its index from 0. Runs on the thread that called
+ * q58_packet_encoder_write_s16. Return 0 to go on; any other value fails
+ * the encoder with Q58_ERROR_IO. */
+typedef int (*q58_packet_callback)(void* user, const void* packet, size_t size, uint32_t packet_index);
+
+/* Opens an encoder with the built-in codec parameters that passes each
+ * packet to on_packet. status (optional): Q58_OK,
+ * Q58_ERROR_INVALID_ARGUMENT (on_packet NULL), Q58_ERROR_OUT_OF_MEMORY.
+ * NULL on failure. A file is the header (q58_packet_encoder_header) followed
+ * by the packets in order; it is byte-identical to the converter's. */
+Q58_API q58_packet_encoder* q58_packet_encoder_open(q58_packet_callback on_packet, void* user, int* status);
+
+/* As q58_encoder_write_s16: each 882 sample frames make one packet, given to
+ * the callback before this returns; a remainder waits. Returns Q58_OK or the
+ * first error so far (Q58_ERROR_IO from the callback, Q58_ERROR_TOO_LONG,
+ * Q58_ERROR_OUT_OF_MEMORY), after which writes change nothing;
+ * Q58_ERROR_INVALID_ARGUMENT for NULL. */
+Q58_API int q58_packet_encoder_write_s16(q58_packet_encoder* encoder, const int16_t* interleaved, size_t frames);
+
+/* Stores at header (Q58_HEADER_BYTES bytes) the container header for the
+ * packets made so far (its count = q58_packet_encoder_packet_count). Write it
+ * first (count 0) and again over the start at the end; the fewer than 882
+ * sample frames still waiting are never stored. Returns Q58_OK or
+ * Q58_ERROR_INVALID_ARGUMENT (NULL). */
+Q58_API int q58_packet_encoder_header(const q58_packet_encoder* encoder, void* header);
+
+/* Packets made so far (0 for NULL). */
+Q58_API uint32_t q58_packet_encoder_packet_count(const q58_packet_encoder* encoder);
+
+/* Frees the encoder. NULL is ignored. */
+Q58_API void q58_packet_encoder_close(q58_packet_encoder* encoder);
 
 #ifdef __cplusplus
 }

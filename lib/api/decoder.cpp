@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "api/float_samples.h"
+#include "api/header_parameter.h"
 #include "formats/container_reader.h"
 #include "q58.h"
 #include "base/frame_sizes.h"
@@ -207,11 +209,22 @@ int q58_decoder_seek(q58_decoder* decoder, uint64_t frame)
 int q58_decoder_parameter(const q58_decoder* decoder, int parameter, double* value)
 {
     if (decoder == nullptr || value == nullptr) return Q58_ERROR_INVALID_ARGUMENT;
-    const CodecParameters& p = decoder->reader->header().parameters;
-    const int32_t fields[] = {p.gainLevelMin, p.gainLevelMax, p.gainBits, p.levelRange, p.phaseBins,
-                              p.phaseBands, p.phaseBits, p.balanceBins, p.balanceBands, p.balanceBits,
-                              0, p.noiseBins, p.noiseBands, p.noiseBits, p.toneBins, p.toneCount, p.toneBits};
-    if (parameter < 0 || parameter > Q58_PARAMETER_TONE_BITS) return Q58_ERROR_INVALID_ARGUMENT;
-    *value = parameter == Q58_PARAMETER_BALANCE_SCALE ? static_cast<double>(p.balanceScale) : fields[parameter];
-    return Q58_OK;
+    return headerParameter(decoder->reader->header().parameters, parameter, value);
+}
+
+size_t q58_decoder_read_float(q58_decoder* decoder, float* interleaved, size_t frames)
+{
+    if (decoder == nullptr || interleaved == nullptr) return 0;
+    // Through the s16 read a block at a time, so position and status move
+    // exactly as they do there.
+    int16_t block[blockSamples];
+    size_t done = 0;
+    while (done < frames) {
+        const size_t want = std::min(static_cast<size_t>(blockLength), frames - done);
+        const size_t got = q58_decoder_read_s16(decoder, block, want);
+        samplesToFloat(block, interleaved + 2 * done, 2 * got);
+        done += got;
+        if (got < want) break;
+    }
+    return done;
 }

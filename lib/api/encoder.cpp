@@ -2,10 +2,9 @@
 // into a file written under a temporary name and renamed over the target
 // when complete, with a block buffer so that any chunk size works.
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 
+#include "api/block_feed.h"
 #include "streams/replacing_file.h"
 #include "formats/container_writer.h"
 #include "q58.h"
@@ -60,20 +59,12 @@ int q58_encoder_write_s16(q58_encoder* encoder, const int16_t* interleaved, size
     if (encoder == nullptr || (interleaved == nullptr && frames > 0)) return Q58_ERROR_INVALID_ARGUMENT;
     if (encoder->status != Q58_OK) return encoder->status;
     try {
-        size_t done = 0;
-        while (done < frames) {
-            const size_t n = std::min(static_cast<size_t>(blockLength - encoder->filled), frames - done);
-            std::memcpy(encoder->block + 2 * encoder->filled, interleaved + 2 * done, n * 2 * sizeof(int16_t));
-            encoder->filled += static_cast<int>(n);
-            done += n;
-            if (encoder->filled == blockLength) {
-                encoder->filled = 0;
-                if (encoder->writer->framesWritten() == INT32_MAX) return encoder->status = Q58_ERROR_TOO_LONG;
-                if (encoder->writer->writeBlock(encoder->block) == 0 || encoder->writer->streamFailed())
-                    return encoder->status = Q58_ERROR_IO;
-            }
-        }
-        return Q58_OK;
+        return encoder->status = feedBlocks(encoder->block, encoder->filled, interleaved, frames, [&] {
+            if (encoder->writer->framesWritten() == INT32_MAX) return Q58_ERROR_TOO_LONG;
+            if (encoder->writer->writeBlock(encoder->block) == 0 || encoder->writer->streamFailed())
+                return Q58_ERROR_IO;
+            return Q58_OK;
+        });
     } catch (...) {
         return encoder->status = Q58_ERROR_OUT_OF_MEMORY;
     }

@@ -39,6 +39,7 @@ const char* q58_status_string(int status)
         case Q58_ERROR_OUT_OF_MEMORY: return "out of memory";
         case Q58_ERROR_UNSEEKABLE: return "the input cannot seek";
         case Q58_ERROR_TOO_LONG: return "too many packets for a q58 file";
+        case Q58_NEED_MORE_DATA: return "the data ends inside a packet";
     }
     return "unknown status";
 }
