@@ -7,6 +7,9 @@
 // - band edges, per-code amplitudes, the masking decay factors and the
 //   amplitude of each toLevel floor come from tables made with the codec by
 //   the reference expressions (fast_path_data.h);
+// - the noise measure's power sum at the default exponent 0.5 takes sqrt
+//   in place of pow wherever that provably gives the same float sum
+//   (square_root_sum.h);
 // - the masking spread runs its forward and backward passes in one loop (two
 //   independent chains) and its last step and the ratings in vector lanes,
 //   one bin per lane.
@@ -23,6 +26,7 @@
 #include "codec/fast_path_data.h"
 #include "base/finite_check.h"
 #include "codec/level_scale.h"
+#include "codec/square_root_sum.h"
 #include "codec/tone_selection.h"
 #include "base/complex_ops.h"
 
@@ -256,7 +260,12 @@ int Elb1764::measureBandNoiseFast(const float* xb, int n, float exponent) const 
     const double c = exponent;
     const float floorLevel = static_cast<float>(-parameters.levelRange);
     float sum = 0.0f;
-    for (int k = 0; k < n; ++k) sum = static_cast<float>(sum + std::pow(magnitudeOf(xb[k]), c));
+    if (c == 0.5) {
+        // The default exponent: sqrt in place of all but a few pow calls.
+        sum = sumOfSquareRootsAsPow(xb, n);
+    } else {
+        for (int k = 0; k < n; ++k) sum = static_cast<float>(sum + std::pow(magnitudeOf(xb[k]), c));
+    }
     const float mean = n > 0 ? static_cast<float>(std::pow(static_cast<double>(sum) / n, 1.0 / c)) : 0.0f;
     const double level = toLevelAbove(mean, floorLevel, fast->noiseFloorAmplitude);
     return quantize(level, floorLevel, 0.0f, parameters.noiseBits);
