@@ -40,7 +40,11 @@ done
 step "build and install into $prefix"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$jobs" --target q58 q58_make_sample q58_shared q58_static >/dev/null
-cmake --install "$build" --prefix "$prefix" >/dev/null
+# Staged under DESTDIR, then moved into place: the GStreamer plugin, when the
+# build has it, goes to GStreamer's own (absolute) folder, which must stay
+# inside the scratch folder too.
+DESTDIR="$work/root" cmake --install "$build" --prefix "$prefix" >/dev/null
+mv "$work/root$prefix" "$prefix"
 libdir=$(dirname "$(find "$prefix" -name 'libq58.so.1' | head -n 1)")
 [ -n "$libdir" ] || fail "libq58.so.1 not installed"
 for f in "$prefix/include/q58.h" "$libdir/libq58.so" "$libdir/libq58.a" "$libdir/pkgconfig/q58.pc" \
