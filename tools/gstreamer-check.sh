@@ -53,7 +53,7 @@ duration_is() {
   local ns=$(( $1 * 20000000 ))
   local want
   want=$(printf '%d:%02d:%02d.%09d' $((ns / 3600000000000)) $((ns / 60000000000 % 60)) $((ns / 1000000000 % 60)) $((ns % 1000000000)))
-  gst-discoverer-1.0 "$2" >"$work/discover.txt"
+  gst-discoverer-1.0 -t 120 "$2" >"$work/discover.txt"
   grep -q "Duration: $want\$" "$work/discover.txt" || { echo "want $want:"; grep Duration "$work/discover.txt"; false; }
 }
 check "gst-discoverer duration of $packets packets" duration_is "$packets" "$work/x.q58"
