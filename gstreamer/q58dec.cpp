@@ -120,7 +120,10 @@ bool isHeader(const guint8* data, gsize size)
 GstFlowReturn decodeMapped(GstAudioDecoder* decoder, GstBuffer* input, const guint8* data, gsize size)
 {
     Q58Dec& dec = *self(decoder);
-    if (dec.decoder == nullptr || isHeader(data, size)) {
+    // A packet can be 76 bytes that start with the magic too, so a header
+    // after the first buffer is known by its flag as well.
+    const bool header = GST_BUFFER_FLAG_IS_SET(input, GST_BUFFER_FLAG_HEADER) && isHeader(data, size);
+    if (dec.decoder == nullptr || header) {
         // A header in the stream (no streamheader in the caps) opens the
         // decoder, or is the one the caps held already.
         if (dec.decoder == nullptr && !openFrom(decoder, data, size)) return GST_FLOW_ERROR;
