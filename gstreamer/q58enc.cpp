@@ -135,14 +135,18 @@ void rewriteHeader(GstAudioEncoder* encoder)
     if (gst_pad_peer_query(src, query)) gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
     gst_query_unref(query);
     if (!seekable) {
-        GST_WARNING_OBJECT(encoder, "downstream cannot seek: the header keeps packet count 0");
+        // The packets are all out, but a reader will count none of them:
+        // say so where gst-launch and applications show it.
+        GST_ELEMENT_WARNING(encoder, STREAM, MUX, (nullptr),
+                            ("downstream cannot seek: the header keeps packet count 0, so readers see no packets"));
         return;
     }
     GstSegment segment;
     gst_segment_init(&segment, GST_FORMAT_BYTES);
     gst_pad_push_event(src, gst_event_new_segment(&segment));
     const GstFlowReturn result = gst_pad_push(src, headerBuffer(enc));
-    if (result != GST_FLOW_OK) GST_WARNING_OBJECT(encoder, "header not rewritten: %s", gst_flow_get_name(result));
+    if (result != GST_FLOW_OK)
+        GST_ELEMENT_WARNING(encoder, STREAM, MUX, (nullptr), ("header not rewritten: %s", gst_flow_get_name(result)));
 }
 
 gboolean sinkEvent(GstAudioEncoder* encoder, GstEvent* event)
