@@ -8,6 +8,7 @@
 
 #include "api/float_samples.h"
 #include "api/header_parameter.h"
+#include "api/header_status.h"
 #include "formats/container_reader.h"
 #include "q58.h"
 #include "base/frame_sizes.h"
@@ -25,23 +26,6 @@ int statusOf(BlockRead result)
         case BlockRead::readFailed: return Q58_ERROR_IO;
     }
     return Q58_ERROR_IO;
-}
-
-int statusOf(HeaderCheck check)
-{
-    switch (check) {
-        case HeaderCheck::usable: return Q58_OK;
-        case HeaderCheck::notContainer: return Q58_ERROR_NOT_Q58;
-        case HeaderCheck::incomplete: return Q58_ERROR_DAMAGED;
-        case HeaderCheck::undecodable: return Q58_ERROR_UNSUPPORTED;
-        case HeaderCheck::readFailed: return Q58_ERROR_IO;
-    }
-    return Q58_ERROR_IO;
-}
-
-void tell(int* status, int value)
-{
-    if (status) *status = value;
 }
 
 }  // namespace
@@ -68,7 +52,7 @@ q58_decoder* openOver(std::unique_ptr<ByteSource> source, int* status)
     std::unique_ptr<q58_decoder> decoder(new q58_decoder());
     decoder->source = std::move(source);
     decoder->reader = std::make_unique<ContainerReader>(*decoder->source);
-    const int opened = statusOf(decoder->reader->readHeader());
+    const int opened = headerStatus(decoder->reader->readHeader());
     if (opened != Q58_OK) {
         tell(status, opened);
         return nullptr;

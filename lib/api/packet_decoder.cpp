@@ -8,6 +8,7 @@
 
 #include "api/float_samples.h"
 #include "api/header_parameter.h"
+#include "api/header_status.h"
 #include "base/frame_sizes.h"
 #include "bits/bin_reader.h"
 #include "codec/elb1764.h"
@@ -24,23 +25,6 @@ struct q58_packet_decoder {
 };
 
 namespace {
-
-void tell(int* status, int value)
-{
-    if (status) *status = value;
-}
-
-int statusOf(HeaderCheck check)
-{
-    switch (check) {
-        case HeaderCheck::usable: return Q58_OK;
-        case HeaderCheck::notContainer: return Q58_ERROR_NOT_Q58;
-        case HeaderCheck::incomplete: return Q58_ERROR_DAMAGED;
-        case HeaderCheck::undecodable: return Q58_ERROR_UNSUPPORTED;
-        case HeaderCheck::readFailed: return Q58_ERROR_IO;
-    }
-    return Q58_ERROR_IO;
-}
 
 std::unique_ptr<Elb1764> freshCodec(const ContainerHeader& header)
 {
@@ -115,7 +99,7 @@ q58_packet_decoder* q58_packet_decoder_open(const void* header, size_t size, int
         }
         std::unique_ptr<q58_packet_decoder> decoder(new q58_packet_decoder());
         const int count = static_cast<int>(std::min(size, static_cast<size_t>(containerHeaderSize)));
-        const int opened = statusOf(checkContainerHeader(static_cast<const uint8_t*>(header), count, decoder->header));
+        const int opened = headerStatus(checkContainerHeader(static_cast<const uint8_t*>(header), count, decoder->header));
         if (opened != Q58_OK) {
             tell(status, opened);
             return nullptr;
