@@ -8,14 +8,15 @@
 #include <cstring>
 
 #include "base/frame_sizes.h"
+#include "formats/container_writer.h"
 #include "q58.h"
 
 // Copies frames sample frames from interleaved into block (which holds
-// filled of them already) and calls writeBlock() each time it is full.
-// Returns Q58_OK, or the first status other than Q58_OK that writeBlock
-// returns, at once: the frames after that block are not taken.
-template <typename WriteBlock>
-int feedBlocks(int16_t* block, int& filled, const int16_t* interleaved, size_t frames, WriteBlock writeBlock)
+// filled of them already) and has writer code the block each time it is
+// full. Returns Q58_OK, or at once the first failure: Q58_ERROR_TOO_LONG
+// when the header could count no more packets, Q58_ERROR_IO when the writer
+// or its stream failed. The frames after that block are not taken.
+inline int feedBlocks(ContainerWriter& writer, int16_t* block, int& filled, const int16_t* interleaved, size_t frames)
 {
     size_t done = 0;
     while (done < frames) {
@@ -25,8 +26,8 @@ int feedBlocks(int16_t* block, int& filled, const int16_t* interleaved, size_t f
         done += n;
         if (filled == blockLength) {
             filled = 0;
-            const int written = writeBlock();
-            if (written != Q58_OK) return written;
+            if (writer.framesWritten() == INT32_MAX) return Q58_ERROR_TOO_LONG;
+            if (writer.writeBlock(block) == 0 || writer.streamFailed()) return Q58_ERROR_IO;
         }
     }
     return Q58_OK;

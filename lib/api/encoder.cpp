@@ -59,12 +59,7 @@ int q58_encoder_write_s16(q58_encoder* encoder, const int16_t* interleaved, size
     if (encoder == nullptr || (interleaved == nullptr && frames > 0)) return Q58_ERROR_INVALID_ARGUMENT;
     if (encoder->status != Q58_OK) return encoder->status;
     try {
-        return encoder->status = feedBlocks(encoder->block, encoder->filled, interleaved, frames, [&] {
-            if (encoder->writer->framesWritten() == INT32_MAX) return Q58_ERROR_TOO_LONG;
-            if (encoder->writer->writeBlock(encoder->block) == 0 || encoder->writer->streamFailed())
-                return Q58_ERROR_IO;
-            return Q58_OK;
-        });
+        return encoder->status = feedBlocks(*encoder->writer, encoder->block, encoder->filled, interleaved, frames);
     } catch (...) {
         return encoder->status = Q58_ERROR_OUT_OF_MEMORY;
     }
