@@ -53,11 +53,13 @@ bool EncoderPipeline::push(const int16_t* block)
     // The slot is free: the worker finished with it before its frame was
     // popped, and it takes the next one only after this count moves.
     std::copy(block, block + blockSamples, slot.block);
+    bool wake;
     {
         std::lock_guard<std::mutex> held(lock);
         ++pushed;
+        wake = workerIdle && pushed - analyzed >= wakeBatch;
     }
-    workArrived.notify_one();
+    if (wake) workArrived.notify_one();
     return true;
 }
 
@@ -67,7 +69,14 @@ bool EncoderPipeline::pop(da_BinWriter& out)
     Slot& slot = slots[popped % ringSize];
     if (worker.joinable()) {
         std::unique_lock<std::mutex> held(lock);
-        workAnalyzed.wait(held, [this] { return analyzed > popped; });
+        if (analyzed <= popped) {
+            // Wait for a batch (or what is queued), not for one block, so
+            // that a worker behind does not wake this thread every frame.
+            callerTarget = popped + std::min<uint64_t>(wakeBatch, pushed - popped);
+            if (workerIdle) workArrived.notify_one();
+            workAnalyzed.wait(held, [this] { return analyzed >= callerTarget; });
+            callerTarget = 0;
+        }
     }
     // A block the codec refused (a block pushed to it directly was still
     // waiting) gives an empty packet.
@@ -82,13 +91,22 @@ void EncoderPipeline::runWorker()
 {
     std::unique_lock<std::mutex> held(lock);
     for (;;) {
-        workArrived.wait(held, [this] { return stopping || analyzed < pushed; });
+        // Once it has caught up, the worker sleeps until a batch of blocks
+        // waits, or fewer when the caller waits for them (the last blocks
+        // of the input); awake, it works until it has caught up again.
+        if (analyzed == pushed) {
+            workerIdle = true;
+            workArrived.wait(held, [this] {
+                return stopping || pushed - analyzed >= wakeBatch || (callerTarget != 0 && analyzed < pushed);
+            });
+            workerIdle = false;
+        }
         if (stopping) return;
         Slot& slot = slots[analyzed % ringSize];
         held.unlock();
         slot.taken = codec.encodeAhead(slot.block, slot.record);
         held.lock();
         ++analyzed;
-        workAnalyzed.notify_one();
+        if (callerTarget != 0 && analyzed >= callerTarget) workAnalyzed.notify_one();
     }
 }

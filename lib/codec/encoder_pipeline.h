@@ -15,13 +15,17 @@
 // A queue of up to ringSize blocks between push and pop. With two threads a
 // worker runs encodeAhead for each block pushed, in order, while the caller
 // runs encodeBehind for the blocks before it in pop; with one thread push
-// runs encodeAhead itself. Either way pop gives, block for block, the packet
+// runs encodeAhead itself. The two threads hand work over in batches of
+// wakeBatch blocks: waking a sleeping thread costs more than a frame's
+// worth of work on some systems, and handing over one block at a time woke
+// one of them for nearly every frame. Either way pop gives, block for block, the packet
 // that pushSamples and analyzeAndEncode give. push and pop are for one
 // calling thread; the codec must not be used otherwise while the pipeline
 // lives.
 class EncoderPipeline {
 public:
-    static constexpr int ringSize = 4;
+    static constexpr int ringSize = 64;
+    static constexpr int wakeBatch = 16;
 
     // threads: 2 starts the worker (one thread when the system cannot start
     // it); any other value runs everything on the caller's thread.
@@ -58,6 +62,10 @@ private:
     uint64_t analyzed = 0;
     uint64_t popped = 0;
     bool stopping = false;
+    // Under the lock: the worker sleeps on workArrived; the caller sleeps on
+    // workAnalyzed until analyzed reaches callerTarget (0: not waiting).
+    bool workerIdle = false;
+    uint64_t callerTarget = 0;
     std::mutex lock;
     std::condition_variable workArrived;   // pushed or stopping changed
     std::condition_variable workAnalyzed;  // analyzed changed

@@ -1,5 +1,6 @@
 #include "driver/decode_worker.h"
 
+#include <algorithm>
 #include <vector>
 
 #ifndef _WIN32
@@ -18,6 +19,9 @@ namespace {
 // Blocks gathered before one write: about the size the main thread's writer
 // hands to the file at a time.
 constexpr int blocksPerWrite = 64;
+// Frames the main thread waits for at a time once it has caught up with the
+// worker: waking it for every frame cost more than the frame on some systems.
+constexpr int64_t catchUpFrames = 64;
 
 }  // namespace
 
@@ -59,7 +63,11 @@ void SecondHalfDecoder::stop()
 SecondHalfDecoder::Frame SecondHalfDecoder::waitFor(int64_t index)
 {
     std::unique_lock<std::mutex> held(lock);
-    changed.wait(held, [&] { return decodedThrough > index || ended; });
+    if (decodedThrough <= index && !ended) {
+        wanted = std::min(index + catchUpFrames, frameCount);
+        changed.wait(held, [&] { return decodedThrough >= wanted || ended; });
+        wanted = 0;
+    }
     if (decodedThrough > index)
         return Frame{Step::decoded, BlockRead::block};
     if (failure)
@@ -69,11 +77,14 @@ SecondHalfDecoder::Frame SecondHalfDecoder::waitFor(int64_t index)
 
 void SecondHalfDecoder::publish(int64_t through)
 {
+    bool wake;
     {
         std::lock_guard<std::mutex> held(lock);
         decodedThrough = through;
+        wake = wanted != 0 && through >= wanted;
     }
-    changed.notify_one();
+    if (wake)
+        changed.notify_one();
 }
 
 void SecondHalfDecoder::end(int64_t frame, Step step, BlockRead damage)

@@ -77,6 +77,7 @@ private:
     // Guarded by lock: the frames before decodedThrough are decoded; once
     // ended, frame endFrame got endStep (or the thread threw failure).
     int64_t decodedThrough;
+    int64_t wanted = 0;  // what waitFor waits for decodedThrough to reach (0: nobody waits)
     bool ended = false;
     int64_t endFrame = -1;
     Frame endStep{Step::decoded, BlockRead::block};

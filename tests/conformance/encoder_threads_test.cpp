@@ -115,6 +115,10 @@ std::vector<Case> cases() {
     all.push_back({"medley_20s", fastest, 2, 1});
     all.push_back({"music", fastest, 1, ring});
     all.push_back({"music", fastest, 2, 2});
+    // Either side of the batch the worker waits for before it wakes.
+    all.push_back({"music", fastest, 2, EncoderPipeline::wakeBatch - 1});
+    all.push_back({"music", fastest, 2, EncoderPipeline::wakeBatch});
+    all.push_back({"music", fastest, 2, EncoderPipeline::wakeBatch + 1});
     return all;
 }
 
