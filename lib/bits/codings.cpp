@@ -8,6 +8,8 @@
 #include "bits/codings.h"
 
 #include <climits>
+#include <cstddef>
+#include <vector>
 
 #include "bits/bin_reader.h"
 #include "bits/bin_writer.h"
@@ -44,29 +46,41 @@ long long unfoldDelta(long long code, long long next, long long modulus) {
     return floorMod(d + next, modulus);
 }
 
-// Sum split over any indexable sequence, so that writeCyclicArray can code
-// the folded differences without rewriting the caller's array.
-template <typename Values>
-long long sumOf(const Values& values, int begin, int end) {
-    long long sum = 0;
-    for (int i = begin; i < end; ++i) sum += values(i);
-    return sum;
-}
+// Sums of the leading values: the sum over [begin, end) is at(end) -
+// at(begin), so that the sum split, which needs the sum of every range it
+// halves, reads each value once instead of once per level. Short arrays
+// (every frame field) stay on the stack.
+class PrefixSums {
+public:
+    template <typename Values>
+    PrefixSums(const Values& values, int count) {
+        const size_t entries = static_cast<size_t>(count > 0 ? count : 0) + 1;
+        if (entries > onStack) heap.resize(entries);
+        sums = entries > onStack ? heap.data() : local;
+        sums[0] = 0;
+        for (int i = 0; i < count; ++i) sums[i + 1] = sums[i] + values(i);
+    }
+    long long sum(int begin, int end) const { return sums[end] - sums[begin]; }
 
-template <typename Values>
-long long writeSumSplitOf(da_BinWriter& out, const Values& values, int begin, int count,
-                          long long maxValue) {
+private:
+    static constexpr size_t onStack = 513;
+    long long local[onStack];
+    std::vector<long long> heap;
+    long long* sums;
+};
+
+long long writeSumSplitOf(da_BinWriter& out, const PrefixSums& prefix, int begin, int count, long long maxValue) {
     if (count <= 0) return 0;
-    if (count == 1) return values(begin);
+    const long long total = prefix.sum(begin, begin + count);
+    if (count == 1) return total;
     const int half = count / 2;
-    const long long left = sumOf(values, begin, begin + half);
-    const long long total = left + sumOf(values, begin + half, begin + count);
+    const long long left = prefix.sum(begin, begin + half);
     // Bounds of the first half's sum once the total is known.
     const long long hi = minOf(total, maxValue * half);
     const long long lo = maxOf(0, total - maxValue * (count - half));
     out.writeBounded(clampToInt(hi - lo + 1), clampToInt(left - lo));
-    writeSumSplitOf(out, values, begin, half, maxValue);
-    writeSumSplitOf(out, values, begin + half, count - half, maxValue);
+    writeSumSplitOf(out, prefix, begin, half, maxValue);
+    writeSumSplitOf(out, prefix, begin + half, count - half, maxValue);
     return total;
 }
 
@@ -127,7 +141,7 @@ void da_BinWriter::writeSubsetRange(const int* positions, long long low, long lo
 
 int da_BinWriter::writeSumSplit(const int* values, int maxValue, int count) {
     const auto at = [values](int i) -> long long { return values[i]; };
-    return clampToInt(writeSumSplitOf(*this, at, 0, count, maxValue));
+    return clampToInt(writeSumSplitOf(*this, PrefixSums(at, count), 0, count, maxValue));
 }
 
 void da_BinWriter::writeCyclicArray(int* values, int count, int modulus) {
@@ -137,9 +151,10 @@ void da_BinWriter::writeCyclicArray(int* values, int count, int modulus) {
         return i < lastIndex ? foldDelta(values[i], values[i + 1], modulus) : values[i];
     };
     const long long maxValue = static_cast<long long>(modulus) - 1;
-    const long long total = sumOf(folded, 0, count);
+    const PrefixSums prefix(folded, count);
+    const long long total = prefix.sum(0, count);
     writeBounded(clampToInt(count * maxValue + 1), clampToInt(total));
-    writeSumSplitOf(*this, folded, 0, count, maxValue);
+    writeSumSplitOf(*this, prefix, 0, count, maxValue);
 }
 
 // --- reading ---------------------------------------------------------------
