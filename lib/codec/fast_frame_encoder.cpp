@@ -207,26 +207,25 @@ int Elb1764::measureBandBalanceFast(const Complex* a, const Complex* b, int n) c
     const bool unitExponent = p == 1.0;
     float sumU = 0.0f;
     float sumV = 0.0f;
-    for (int k = 0; k < n; ++k) {
-        const float midRe = static_cast<float>((static_cast<double>(a[k].re) + b[k].re) * 0.5);
-        const float sideRe = static_cast<float>((static_cast<double>(a[k].re) - b[k].re) * 0.5);
-        const float midIm = static_cast<float>((static_cast<double>(a[k].im) + b[k].im) * 0.5);
-        const float sideIm = static_cast<float>((static_cast<double>(a[k].im) - b[k].im) * 0.5);
-        const float uRe = static_cast<float>(static_cast<double>(g) * sideRe + midRe);
-        const float vRe = static_cast<float>(static_cast<double>(midRe) - static_cast<double>(g) * sideRe);
-        const float uIm = static_cast<float>(static_cast<double>(g) * sideIm + midIm);
-        const float vIm = static_cast<float>(static_cast<double>(midIm) - static_cast<double>(g) * sideIm);
-        const double magnitudeU = hypotenuseOf(uRe, uIm);
-        const double magnitudeV = hypotenuseOf(vRe, vIm);
-        // The default exponent is 1, where the power is the magnitude itself
-        // (pow returns an exactly representable result exactly): skip the
-        // two calls that otherwise dominate this measure.
-        if (unitExponent) {
-            sumU = static_cast<float>(sumU + magnitudeU);
-            sumV = static_cast<float>(sumV + magnitudeV);
-        } else {
-            sumU = static_cast<float>(sumU + std::pow(magnitudeU, p));
-            sumV = static_cast<float>(sumV + std::pow(magnitudeV, p));
+    // The per-bin terms in vector lanes, then the two sums in bin order.
+    double magnitudesU[blockLength];
+    double magnitudesV[blockLength];
+    for (int begin = 0; begin < n; begin += blockLength) {
+        const int count = std::min(n - begin, blockLength);
+        kernels.codec.balanceMagnitudes(a + begin, b + begin, count, g, magnitudesU, magnitudesV);
+        for (int k = 0; k < count; ++k) {
+            const double magnitudeU = magnitudesU[k];
+            const double magnitudeV = magnitudesV[k];
+            // The default exponent is 1, where the power is the magnitude
+            // itself (pow returns an exactly representable result exactly):
+            // skip the two calls that otherwise dominate this measure.
+            if (unitExponent) {
+                sumU = static_cast<float>(sumU + magnitudeU);
+                sumV = static_cast<float>(sumV + magnitudeV);
+            } else {
+                sumU = static_cast<float>(sumU + std::pow(magnitudeU, p));
+                sumV = static_cast<float>(sumV + std::pow(magnitudeV, p));
+            }
         }
     }
     const float normU = static_cast<float>(std::pow(static_cast<double>(sumU), 1.0 / p));

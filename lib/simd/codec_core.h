@@ -127,6 +127,49 @@ inline typename D::V hypotenuseLanes(typename D::V a, typename D::V b) {
     return D::sqrt(narrow(a * a) + (b * b));
 }
 
+// One bin of balanceMagnitudes; the lanes below repeat it expression by expression.
+template <class D>
+inline void balanceBin(Complex a, Complex b, double g, double& magnitudeU, double& magnitudeV) {
+    const float midRe = static_cast<float>((static_cast<double>(a.re) + b.re) * 0.5);
+    const float sideRe = static_cast<float>((static_cast<double>(a.re) - b.re) * 0.5);
+    const float midIm = static_cast<float>((static_cast<double>(a.im) + b.im) * 0.5);
+    const float sideIm = static_cast<float>((static_cast<double>(a.im) - b.im) * 0.5);
+    const float uRe = static_cast<float>(g * sideRe + midRe);
+    const float vRe = static_cast<float>(midRe - g * sideRe);
+    const float uIm = static_cast<float>(g * sideIm + midIm);
+    const float vIm = static_cast<float>(midIm - g * sideIm);
+    const float uReSquared = uRe * uRe;
+    const float vReSquared = vRe * vRe;
+    magnitudeU = std::sqrt(uReSquared + static_cast<double>(uIm) * uIm);
+    magnitudeV = std::sqrt(vReSquared + static_cast<double>(vIm) * vIm);
+}
+
+template <class D>
+inline void balanceMagnitudes(const Complex* a, const Complex* b, int n, float g, double* magnitudeU,
+                              double* magnitudeV) {
+    using V = typename D::V;
+    constexpr int w = D::width;
+    const V half = D::set1(0.5);
+    const V gain = D::set1(static_cast<double>(g));
+    int k = 0;
+    for (; k + w <= n; k += w) {
+        V ar, ai, br, bi;
+        D::loadComplex(a + k, ar, ai);
+        D::loadComplex(b + k, br, bi);
+        const V midRe = narrow((ar + br) * half);
+        const V sideRe = narrow((ar - br) * half);
+        const V midIm = narrow((ai + bi) * half);
+        const V sideIm = narrow((ai - bi) * half);
+        const V uRe = narrow((gain * sideRe) + midRe);
+        const V vRe = narrow(midRe - (gain * sideRe));
+        const V uIm = narrow((gain * sideIm) + midIm);
+        const V vIm = narrow(midIm - (gain * sideIm));
+        D::store(magnitudeU + k, hypotenuseLanes<D>(uRe, uIm));
+        D::store(magnitudeV + k, hypotenuseLanes<D>(vRe, vIm));
+    }
+    for (; k < n; ++k) balanceBin<D>(a[k], b[k], g, magnitudeU[k], magnitudeV[k]);
+}
+
 // Scalar form of one bin of prepareBand; false when the size is out of range.
 // (A template on the lanes type, as every helper here, so that each kernel
 // source keeps its own copy, built for its own instruction set.)

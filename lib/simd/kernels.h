@@ -71,6 +71,12 @@ struct CodecKernels {
     void (*combineMasking)(float* s, const float* forward, const float* backward, int n);
     // Tone ratings: q[k] = |x[k]| / (s[k] + 0.0001), in double, rounded to float.
     void (*rateBins)(const float* x, const float* s, float* q, int n);
+    // The terms of the balance measure: per bin, mid = (a + b) 0.5 and
+    // side = (a - b) 0.5 (each part), u = g side + mid and v = mid - g side,
+    // all rounded to float; magnitudeU[k] = hypotenuse(u) and magnitudeV[k]
+    // = hypotenuse(v) in double, not rounded.
+    void (*balanceMagnitudes)(const Complex* a, const Complex* b, int n, float g, double* magnitudeU,
+                              double* magnitudeV);
 
     // The decoder's steps (the literal ones in lib/codec/frame_decoder.cpp
     // and homosoundwork1764.cpp):

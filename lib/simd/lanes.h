@@ -15,6 +15,7 @@
 //   D::load(const float* p)       width floats widened to doubles (exact)
 //   D::load(const int32_t* p)     width 32-bit integers widened to doubles (exact)
 //   D::store(float* p, v)         each lane rounded to float and stored
+//   D::store(double* p, v)        each lane stored as it is
 //   D::sqrt(v), D::abs(v)         per lane
 //   D::allAtMost(v, limit)        whether every lane is <= limit (false for NaN)
 // A width-4 double-lanes type also serves the transform core:

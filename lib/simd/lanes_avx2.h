@@ -25,6 +25,7 @@ struct Doubles {
     static V load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
     static V load(const int32_t* p) { return {_mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))}; }
     static void store(float* p, V v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v.v)); }
+    static void store(double* p, V v) { _mm256_storeu_pd(p, v.v); }
     static V sqrt(V a) { return {_mm256_sqrt_pd(a.v)}; }
     static V abs(V a) { return {_mm256_andnot_pd(_mm256_set1_pd(-0.0), a.v)}; }
     static bool allAtMost(V a, double limit) {

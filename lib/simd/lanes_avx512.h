@@ -41,6 +41,7 @@ struct WideDoubles {
         return {_mm512_maskz_cvtepi32_pd(allDoubleLanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)))};
     }
     static void store(float* p, V a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(allDoubleLanes, a.v)); }
+    static void store(double* p, V a) { _mm512_storeu_pd(p, a.v); }
     static V sqrt(V a) { return {_mm512_maskz_sqrt_pd(allDoubleLanes, a.v)}; }
     static V abs(V a) { return {_mm512_abs_pd(a.v)}; }
     static bool allAtMost(V a, double limit) {

@@ -57,6 +57,9 @@ struct Doubles {
     static void store(float* p, const V& v) {
         for (int i = 0; i < 4; ++i) p[i] = static_cast<float>(v.lane[i]);
     }
+    static void store(double* p, const V& v) {
+        for (int i = 0; i < 4; ++i) p[i] = v.lane[i];
+    }
     static V sqrt(const V& a) { return map4<double>([&](int i) { return std::sqrt(a.lane[i]); }); }
     static V abs(const V& a) { return map4<double>([&](int i) { return std::fabs(a.lane[i]); }); }
     static bool allAtMost(const V& a, double limit) {

@@ -45,6 +45,10 @@ struct Doubles {
         return {_mm_cvtepi32_pd(x), _mm_cvtepi32_pd(_mm_shuffle_epi32(x, _MM_SHUFFLE(1, 0, 3, 2)))};
     }
     static void store(float* p, V v) { _mm_storeu_ps(p, toFloats(v)); }
+    static void store(double* p, V v) {
+        _mm_storeu_pd(p, v.lo);
+        _mm_storeu_pd(p + 2, v.hi);
+    }
     static V sqrt(V a) { return {_mm_sqrt_pd(a.lo), _mm_sqrt_pd(a.hi)}; }
     static V abs(V a) {
         const __m128d sign = _mm_set1_pd(-0.0);

@@ -491,6 +491,45 @@ TEST_F(FastPath, EveryKernelVariantScoresTrialAnglesLikeTheLiteralLoop) {
     }
 }
 
+// The balance measure's per-bin terms, as the literal measure writes them.
+void literalBalanceTerms(const Complex& a, const Complex& b, float g, double& u, double& v) {
+    const float midRe = static_cast<float>((static_cast<double>(a.re) + b.re) * 0.5);
+    const float sideRe = static_cast<float>((static_cast<double>(a.re) - b.re) * 0.5);
+    const float midIm = static_cast<float>((static_cast<double>(a.im) + b.im) * 0.5);
+    const float sideIm = static_cast<float>((static_cast<double>(a.im) - b.im) * 0.5);
+    const float uRe = static_cast<float>(static_cast<double>(g) * sideRe + midRe);
+    const float vRe = static_cast<float>(static_cast<double>(midRe) - static_cast<double>(g) * sideRe);
+    const float uIm = static_cast<float>(static_cast<double>(g) * sideIm + midIm);
+    const float vIm = static_cast<float>(static_cast<double>(midIm) - static_cast<double>(g) * sideIm);
+    u = hypotenuse(uRe, uIm);
+    v = hypotenuse(vRe, vIm);
+}
+
+TEST_F(FastPath, EveryKernelVariantGivesTheBalanceTermsOfTheLiteralMeasure) {
+    for (InstructionSet level : availableInstructionSets()) {
+        for (const Band& band : adversarialBands()) {
+            const int size = static_cast<int>(band.a.size());
+            // Whole vectors, a remainder of every length, and one bin.
+            for (int n : {1, 3, 4, 5, 8, 9, 15, 17, size}) {
+                if (n > size) continue;
+                for (float g : {1.0f / 3.0f, 1.0f, 0.1f}) {
+                    std::vector<double> u(static_cast<std::size_t>(n), -1.0), v(static_cast<std::size_t>(n), -1.0);
+                    simdKernels(level)->codec.balanceMagnitudes(band.a.data(), band.b.data(), n, g, u.data(), v.data());
+                    for (int k = 0; k < n; ++k) {
+                        double expectedU, expectedV;
+                        literalBalanceTerms(band.a[static_cast<std::size_t>(k)], band.b[static_cast<std::size_t>(k)], g,
+                                            expectedU, expectedV);
+                        ASSERT_EQ(std::memcmp(&u[static_cast<std::size_t>(k)], &expectedU, sizeof(double)), 0)
+                            << instructionSetName(level) << ", " << band.name << ", n " << n << ", bin " << k;
+                        ASSERT_EQ(std::memcmp(&v[static_cast<std::size_t>(k)], &expectedV, sizeof(double)), 0)
+                            << instructionSetName(level) << ", " << band.name << ", n " << n << ", bin " << k;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
     for (InstructionSet level : availableInstructionSets()) {
         const CodecOptions onLevel{CodecPath::fast, level};
