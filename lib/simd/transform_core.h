@@ -138,7 +138,7 @@ inline void radix4Group(const float* inRe, const float* inIm, int q, CV<typename
     for (int m = 0; m < 4; ++m) x[m] = {M::load(inRe + q + subLength * m), M::load(inIm + q + subLength * m)};
     dft4(x, y);
     y[0] = rotateByOne(y[0], M::zero());
-    for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4Re[p - 1] + q), M::load(plan.radix4Im[p - 1] + q));
+    for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4WideRe[p - 1] + q), M::load(plan.radix4WideIm[p - 1] + q));
 }
 
 // The 9-point transform (3 x 3) of x[0..8], result in natural order.
@@ -199,8 +199,8 @@ inline void dft49Row(In& in, const KernelConstants<M>& k, const FastTransformPla
         // As in dft9, the products with 1 are floats already.
         for (int p4 = 0; p4 < 7; ++p4) {
             t[p4 * 7 + q4] = (p4 == 0 || q4 == 0) ? rotateByOne(y[p4], k.zero)
-                                                  : narrowCV(rotate(y[p4], M::set1(plan.stage49Re[q4][p4]),
-                                                                    M::set1(plan.stage49Im[q4][p4])));
+                                                  : narrowCV(rotate(y[p4], M::set1(plan.stage49WideRe[q4][p4]),
+                                                                    M::set1(plan.stage49WideIm[q4][p4])));
         }
     }
     for (int p4 = 0; p4 < 7; ++p4) {
@@ -241,7 +241,7 @@ struct QuadEngine {
             for (int p2 = 0; p2 < 9; ++p2) {
                 const CV<V> z = (p2 == 0 || q2 == 0)
                                     ? rotateByOne(y[p2], k.zero)
-                                    : rotate(y[p2], L::set1(plan.stage441Re[q2][p2]), L::set1(plan.stage441Im[q2][p2]));
+                                    : rotate(y[p2], L::set1(plan.stage441WideRe[q2][p2]), L::set1(plan.stage441WideIm[q2][p2]));
                 storeCV<L>(rows + 8 * (p2 * 49 + q2), z);
             }
         }
@@ -296,10 +296,10 @@ struct OctEngine {
                 x[m] = {W::load(columnsRe + at), W::load(columnsIm + at)};
             }
             dft9(x, y, k.c3, k.s3, k.zero, k.w9r, k.w9i);
-            const int next = q2 + 1 < 49 ? q2 + 1 : 0;  // the padding column's twiddles: any finite ones
             for (int p2 = 0; p2 < 9; ++p2) {
-                const V wr = W::pair(plan.stage441Re[q2][p2], plan.stage441Re[next][p2]);
-                const V wi = W::pair(plan.stage441Im[q2][p2], plan.stage441Im[next][p2]);
+                // The padding column's twiddles (those of column 0) are any finite ones.
+                const V wr = W::load(plan.stage441PairsRe[q2 / 2][p2]);
+                const V wi = W::load(plan.stage441PairsIm[q2 / 2][p2]);
                 const CV<V> z = rotate(y[p2], wr, wi);
                 const int at = 8 * (50 * (p2 / 2) + q2) + 4 * (p2 % 2);
                 W::storeSplit(rowsRe + at, rowsRe + at + 8, z.re);
