@@ -100,16 +100,18 @@ inline void dft4(const CV<V>* x, CV<V>* y) {
     y[3] = {narrow(c.re - e.im), narrow(c.im + e.re)};
 }
 
-// Reference dft7 with roots7 broadcast into wr/wi, outputs rounded.
-template <class V>
+// Reference dft7 with roots7 broadcast into wr/wi, outputs rounded; with
+// rounded false the outputs are left for the caller to round (a store does).
+template <class V, bool rounded = true>
 inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
+    auto out = [](V v) { return rounded ? narrow(v) : v; };
     CV<V> sum[4];
     CV<V> diff[4];
     for (int k = 1; k <= 3; ++k) {
         sum[k] = {x[k].re + x[7 - k].re, x[k].im + x[7 - k].im};
         diff[k] = {x[k].re - x[7 - k].re, x[k].im - x[7 - k].im};
     }
-    y[0] = {narrow(x[0].re + sum[1].re + sum[2].re + sum[3].re), narrow(x[0].im + sum[1].im + sum[2].im + sum[3].im)};
+    y[0] = {out(x[0].re + sum[1].re + sum[2].re + sum[3].re), out(x[0].im + sum[1].im + sum[2].im + sum[3].im)};
     for (int j = 1; j <= 3; ++j) {
         CV<V> even = x[0];
         CV<V> odd = {zero, zero};
@@ -120,8 +122,8 @@ inline void dft7(const CV<V>* x, CV<V>* y, const V* wr, const V* wi, V zero) {
             odd.re = odd.re - wi[w] * diff[k].im;
             odd.im = odd.im + wi[w] * diff[k].re;
         }
-        y[j] = {narrow(even.re + odd.re), narrow(even.im + odd.im)};
-        y[7 - j] = {narrow(even.re - odd.re), narrow(even.im - odd.im)};
+        y[j] = {out(even.re + odd.re), out(even.im + odd.im)};
+        y[7 - j] = {out(even.re - odd.re), out(even.im - odd.im)};
     }
 }
 
@@ -136,7 +138,7 @@ inline void radix4Group(const float* inRe, const float* inIm, int q, CV<typename
     for (int m = 0; m < 4; ++m) x[m] = {M::load(inRe + q + subLength * m), M::load(inIm + q + subLength * m)};
     dft4(x, y);
     y[0] = rotateByOne(y[0], M::zero());
-    for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4Re[p - 1] + q), M::load(plan.radix4Im[p - 1] + q));
+    for (int p = 1; p < 4; ++p) y[p] = rotate(y[p], M::load(plan.radix4WideRe[p - 1] + q), M::load(plan.radix4WideIm[p - 1] + q));
 }
 
 // The 9-point transform (3 x 3) of x[0..8], result in natural order.
@@ -145,9 +147,11 @@ inline void dft9(const CV<V>* x, CV<V>* y, V c, V s, V zero, const V* w9r, const
     // t[p3 * 3 + q3]: output p3 of the 3-point transform of inputs q3, q3 + 3, q3 + 6, twiddled by W9^(p3 q3).
     CV<V> t[9];
     for (int q3 = 0; q3 < 3; ++q3) dft3(x[q3], x[q3 + 3], x[q3 + 6], t[q3], t[3 + q3], t[6 + q3], c, s);
-    for (int q3 = 0; q3 < 3; ++q3) t[q3] = narrowCV(rotateByOne(t[q3], zero));
-    t[3] = narrowCV(rotateByOne(t[3], zero));
-    t[6] = narrowCV(rotateByOne(t[6], zero));
+    // The factor 1 leaves a float as it is (or a zero with another sign, or a
+    // NaN of a float), so those products need no rounding.
+    for (int q3 = 0; q3 < 3; ++q3) t[q3] = rotateByOne(t[q3], zero);
+    t[3] = rotateByOne(t[3], zero);
+    t[6] = rotateByOne(t[6], zero);
     t[4] = narrowCV(rotate(t[4], w9r[1], w9i[1]));
     t[5] = narrowCV(rotate(t[5], w9r[2], w9i[2]));
     t[7] = narrowCV(rotate(t[7], w9r[2], w9i[2]));
@@ -181,7 +185,8 @@ struct KernelConstants {
 };
 
 // The 49-point transform (7 x 7) of one row of vectors x(j) = in(j),
-// j = 0..48; out(j, value) takes output j.
+// j = 0..48; out(j, value) takes output j, not yet rounded: it is the
+// reference's stored output once rounded to float.
 template <class M, class In, class Out>
 inline void dft49Row(In& in, const KernelConstants<M>& k, const FastTransformPlan& plan, Out& out) {
     using V = typename M::V;
@@ -191,16 +196,16 @@ inline void dft49Row(In& in, const KernelConstants<M>& k, const FastTransformPla
         CV<V> y[7];
         for (int m = 0; m < 7; ++m) x[m] = in(q4 + 7 * m);
         dft7(x, y, k.w7r, k.w7i, k.zero);
+        // As in dft9, the products with 1 are floats already.
         for (int p4 = 0; p4 < 7; ++p4) {
-            t[p4 * 7 + q4] = narrowCV(
-                (p4 == 0 || q4 == 0)
-                    ? rotateByOne(y[p4], k.zero)
-                    : rotate(y[p4], M::set1(plan.stage49Re[q4][p4]), M::set1(plan.stage49Im[q4][p4])));
+            t[p4 * 7 + q4] = (p4 == 0 || q4 == 0) ? rotateByOne(y[p4], k.zero)
+                                                  : narrowCV(rotate(y[p4], M::set1(plan.stage49WideRe[q4][p4]),
+                                                                    M::set1(plan.stage49WideIm[q4][p4])));
         }
     }
     for (int p4 = 0; p4 < 7; ++p4) {
         CV<V> y[7];
-        dft7(t + 7 * p4, y, k.w7r, k.w7i, k.zero);
+        dft7<V, false>(t + 7 * p4, y, k.w7r, k.w7i, k.zero);
         for (int r4 = 0; r4 < 7; ++r4) out(p4 + 7 * r4, y[r4]);
     }
 }
@@ -236,7 +241,7 @@ struct QuadEngine {
             for (int p2 = 0; p2 < 9; ++p2) {
                 const CV<V> z = (p2 == 0 || q2 == 0)
                                     ? rotateByOne(y[p2], k.zero)
-                                    : rotate(y[p2], L::set1(plan.stage441Re[q2][p2]), L::set1(plan.stage441Im[q2][p2]));
+                                    : rotate(y[p2], L::set1(plan.stage441WideRe[q2][p2]), L::set1(plan.stage441WideIm[q2][p2]));
                 storeCV<L>(rows + 8 * (p2 * 49 + q2), z);
             }
         }
@@ -291,10 +296,10 @@ struct OctEngine {
                 x[m] = {W::load(columnsRe + at), W::load(columnsIm + at)};
             }
             dft9(x, y, k.c3, k.s3, k.zero, k.w9r, k.w9i);
-            const int next = q2 + 1 < 49 ? q2 + 1 : 0;  // the padding column's twiddles: any finite ones
             for (int p2 = 0; p2 < 9; ++p2) {
-                const V wr = W::pair(plan.stage441Re[q2][p2], plan.stage441Re[next][p2]);
-                const V wi = W::pair(plan.stage441Im[q2][p2], plan.stage441Im[next][p2]);
+                // The padding column's twiddles (those of column 0) are any finite ones.
+                const V wr = W::load(plan.stage441PairsRe[q2 / 2][p2]);
+                const V wi = W::load(plan.stage441PairsIm[q2 / 2][p2]);
                 const CV<V> z = rotate(y[p2], wr, wi);
                 const int at = 8 * (50 * (p2 / 2) + q2) + 4 * (p2 % 2);
                 W::storeSplit(rowsRe + at, rowsRe + at + 8, z.re);
@@ -336,7 +341,7 @@ struct WorkArea {
     }
 };
 
-// Outputs 4k .. 4k + width - 1 stored as they are.
+// Outputs 4k .. 4k + width - 1 stored (rounded) as they are.
 struct StoreNatural {
     Complex* dst;
     template <class M>
@@ -412,7 +417,8 @@ struct StoreAnalysisSpectrum {
     template <class M>
     void put(int k, const CV<typename M::V>& y) {
         const int n = 4 * k;
-        const CV<typename M::V> z = rotate(y, M::load(plan.analysisPostRe + n), M::load(plan.analysisPostIm + n));
+        const CV<typename M::V> z =
+            rotate(narrowCV(y), M::load(plan.analysisPostRe + n), M::load(plan.analysisPostIm + n));
         M::store(zRe + n, z.re);
         M::store(zIm + n, z.im);
     }
@@ -477,7 +483,8 @@ struct StoreWindowed {
     template <class M>
     void put(int k, const CV<typename M::V>& y) {
         const int n = 4 * k;
-        const CV<typename M::V> t = rotate(y, M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
+        const CV<typename M::V> t =
+            rotate(narrowCV(y), M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
         const typename M::V w = M::load(plan.window + n);
         M::storeComplex(out + n, t.re * w, t.im * w);
     }
@@ -491,7 +498,8 @@ struct AddWindowed {
     template <class M>
     void put(int k, const CV<typename M::V>& y) {
         const int n = 4 * k;
-        const CV<typename M::V> t = rotate(y, M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
+        const CV<typename M::V> t =
+            rotate(narrowCV(y), M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
         const typename M::V w = M::load(plan.window + n);
         typename M::V accRe, accIm;
         M::loadComplex(acc + n, accRe, accIm);

@@ -33,6 +33,21 @@ struct FastTransformPlan {
     float dft7Re[7];
     float dft7Im[7];
 
+    // The factors above widened to double, so that a kernel loads or
+    // broadcasts them without a conversion (the values are the same):
+    // radix4Re/Im, stage441Re/Im and stage49Re/Im as they are, and for the
+    // eight-lane engine the 441 factors of the columns q, q + 1 (q even; the
+    // column 49 beyond the last takes those of column 0) for output p, each
+    // repeated over four lanes: stage441PairsRe[q / 2][p][lane].
+    alignas(64) double radix4WideRe[3][radix4Columns];
+    alignas(64) double radix4WideIm[3][radix4Columns];
+    alignas(64) double stage441WideRe[49][9];
+    alignas(64) double stage441WideIm[49][9];
+    alignas(64) double stage441PairsRe[25][9][8];
+    alignas(64) double stage441PairsIm[25][9][8];
+    alignas(64) double stage49WideRe[7][7];
+    alignas(64) double stage49WideIm[7][7];
+
     // Filter bank, natural order n (or k) = 0..1763.
     alignas(64) float window[1764];           // sineWindow
     alignas(64) float analysisPreRe[1764];    // invRoots3528[n]

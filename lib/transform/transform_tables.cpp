@@ -90,6 +90,33 @@ void buildPlan(const TransformTables& t, FastTransformPlan& plan) {
         plan.synthesisPostRe[n] = t.roots3528[n].re;
         plan.synthesisPostIm[n] = t.roots3528[n].im;
     }
+    for (int p = 0; p < 3; ++p) {
+        for (int q = 0; q < FastTransformPlan::radix4Columns; ++q) {
+            plan.radix4WideRe[p][q] = plan.radix4Re[p][q];
+            plan.radix4WideIm[p][q] = plan.radix4Im[p][q];
+        }
+    }
+    for (int q = 0; q < 49; ++q) {
+        for (int p = 0; p < 9; ++p) {
+            plan.stage441WideRe[q][p] = plan.stage441Re[q][p];
+            plan.stage441WideIm[q][p] = plan.stage441Im[q][p];
+        }
+    }
+    for (int pair = 0; pair < 25; ++pair) {
+        for (int p = 0; p < 9; ++p) {
+            for (int lane = 0; lane < 8; ++lane) {
+                const int q = lane < 4 ? 2 * pair : (2 * pair + 1) % 49;
+                plan.stage441PairsRe[pair][p][lane] = plan.stage441Re[q][p];
+                plan.stage441PairsIm[pair][p][lane] = plan.stage441Im[q][p];
+            }
+        }
+    }
+    for (int q = 0; q < 7; ++q) {
+        for (int p = 0; p < 7; ++p) {
+            plan.stage49WideRe[q][p] = plan.stage49Re[q][p];
+            plan.stage49WideIm[q][p] = plan.stage49Im[q][p];
+        }
+    }
     for (int k = 0; k < 8; ++k) {
         plan.analysisTurnRe[k] = t.roots7056[quarterTurnIndex(k)].re;
         plan.analysisTurnIm[k] = t.roots7056[quarterTurnIndex(k)].im;
