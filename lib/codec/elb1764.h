@@ -91,7 +91,8 @@ protected:
     int normalizeGainFast(float* x, int n) const;
     int measureBandNoiseFast(const float* xb, int n, float exponent) const;
     void extractTonesFast(float* x, int* codes, int* bins);
-    void fillBandNoiseFast(float* yb, int n, int code);
+    // The noise of every band, codes[i] the level code of band i.
+    void fillNoiseFast(float* y, const int* codes);
     void placeTonesFast(float* y, const int* codes, const int* bins) const;
     void spreadWithGainFast(float* y, int code, Complex* left, Complex* right) const;
     void applyBandBalanceFast(Complex* a, Complex* b, int n, int code) const;

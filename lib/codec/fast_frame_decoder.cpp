@@ -25,20 +25,45 @@ inline float tabled(const std::vector<float>& table, int code, ValueOf valueOf) 
 
 }  // namespace
 
-void Elb1764::fillBandNoiseFast(float* yb, int n, int code) {
+// The noise of every band at once: the bands tile bins 0..noiseBins-1 and
+// draw in bin order, so the frame's draws are those of the bands one after
+// another. Each bin gets its band's amplitude, and one kernel call makes
+// every bin 0 + u a (as when Y is cleared first), vector lanes running
+// across band edges.
+void Elb1764::fillNoiseFast(float* y, const int* codes) {
     const CodecParameters& p = parameters;
-    const float amplitude = tabled(fast->noiseAmplitudes, code, [&p](int c) { return noiseAmplitudeOf(p, c); });
+    FastPathData& f = *fast;
+    float* amplitudes = f.noiseBinAmplitudes.data();
+    for (int i = 0; i < p.noiseBands; ++i) {
+        const float amplitude =
+            tabled(f.noiseAmplitudes, codes[i], [&p](int c) { return noiseAmplitudeOf(p, c); });
+        std::fill(amplitudes + f.noiseEdges[static_cast<std::size_t>(i)],
+                  amplitudes + f.noiseEdges[static_cast<std::size_t>(i) + 1], amplitude);
+    }
     // The generator runs in local variables and leaves its draws (the bits
-    // noiseValue reads) in a buffer; the vector kernel makes each bin
-    // 0 + u a from them, as when Y is cleared first.
+    // noiseValue reads) in a buffer, a chunk at a time: the kernel call for
+    // one chunk overlaps the generator's serial steps for the next.
+    //
+    // Each step is noiseStep's x = state (state + 1) + counter, modulo 2^64,
+    // computed as state^2 + sum with sum = state + counter carried from the
+    // step before: the next state then waits for one multiply and one
+    // addition, and the sum for the step after is formed beside it.
     uint64_t state = static_cast<uint64_t>(noiseState);
     uint32_t counter = static_cast<uint32_t>(noiseCounter);
-    constexpr int chunk = 256;
+    const auto signedCounter = [](uint32_t c) { return static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(c))); };
+    uint64_t sum = state + signedCounter(counter);
+    const int n = p.noiseBins;
+    constexpr int chunk = 64;
     int32_t draws[chunk];
     for (int start = 0; start < n; start += chunk) {
         const int count = std::min(chunk, n - start);
-        for (int k = 0; k < count; ++k) draws[k] = wrapToInt32(static_cast<uint32_t>(noiseStep(state, counter) >> 16));
-        kernels.codec.noiseValues(draws, count, amplitude, yb + start);
+        for (int k = 0; k < count; ++k) {
+            state = state * state + sum;
+            counter += 1u;
+            sum = state + signedCounter(counter);
+            draws[k] = wrapToInt32(static_cast<uint32_t>(state >> 16));
+        }
+        kernels.codec.noiseValues(draws, count, amplitudes + start, y + start);
     }
     noiseState = wrapToInt64(state);
     noiseCounter = wrapToInt32(counter);

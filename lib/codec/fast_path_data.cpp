@@ -76,6 +76,7 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
         decoderGains = tableOf(p.gainBits, [&p](int code) { return decoderGainOf(p, code); });
         noiseAmplitudes = tableOf(p.noiseBits, [&p](int code) { return noiseAmplitudeOf(p, code); });
         toneAmplitudes = tableOf(p.toneBits - 1, [&p](int code) { return toneAmplitudeOf(p, code); });
+        noiseBinAmplitudes.assign(static_cast<std::size_t>(std::max(p.noiseBins, 1)), 0.0f);
     }
     if (!encoderBlocks) return;
 

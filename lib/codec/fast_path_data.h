@@ -57,6 +57,7 @@ struct FastPathData {
     std::vector<float> trialRaReF, trialRaImF, trialRbReF, trialRbImF;
 
     // Working arrays.
+    std::vector<float> noiseBinAmplitudes;  // the decoder's noise amplitude of each noise bin
     std::vector<double> bandLanes;    // 4 doubles per bin: a.re, a.im, b.re, b.im
     std::vector<float> trialScores;   // one per trial angle, padded
     // Phase search first pass: per bin the error bounds, per trial the float

@@ -104,10 +104,7 @@ void Elb1764::decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Comp
 
     // Every frame draws exactly noiseBins values, in bin order.
     steps.prepareMono(y, left, right);
-    for (int i = 0; i < p.noiseBands; ++i) {
-        const int start = steps.noiseEdge(i);
-        steps.fillBandNoise(y + start, steps.noiseEdge(i + 1) - start, decodedNoiseCodes[static_cast<std::size_t>(i)]);
-    }
+    steps.fillNoise(y, decodedNoiseCodes.data());
     steps.placeTones(y, decodedToneCodes.data(), decodedToneBins.data());
     steps.spreadWithGain(y, decodedGainCode, left, right);
 

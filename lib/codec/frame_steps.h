@@ -42,6 +42,13 @@ struct LiteralSteps {
         }
     }
     void fillBandNoise(float* yb, int n, int code) { codec.fillBandNoise(yb, n, code); }
+    // The noise of each band in turn, codes[i] its level code.
+    void fillNoise(float* y, const int* codes) {
+        for (int i = 0; i < codec.parameters.noiseBands; ++i) {
+            const int start = noiseEdge(i);
+            fillBandNoise(y + start, noiseEdge(i + 1) - start, codes[i]);
+        }
+    }
     double nextNoise() { return codec.nextNoise(); }
     void placeTones(float* y, const int* codes, const int* bins) const { codec.placeTones(y, codes, bins); }
     void applyGain(float* y, int code) const { codec.applyGain(y, code); }
@@ -87,7 +94,7 @@ struct FastSteps {
     void prepareMono(float* y, Complex*, Complex*) const {
         for (int k = codec.parameters.noiseBins; k < blockLength; ++k) y[k] = 0.0f;
     }
-    void fillBandNoise(float* yb, int n, int code) { codec.fillBandNoiseFast(yb, n, code); }
+    void fillNoise(float* y, const int* codes) { codec.fillNoiseFast(y, codes); }
     void placeTones(float* y, const int* codes, const int* bins) const { codec.placeTonesFast(y, codes, bins); }
     // One pass: the gain on Y and Y into both spectra.
     void spreadWithGain(float* y, int code, Complex* left, Complex* right) const {

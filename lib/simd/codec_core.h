@@ -287,9 +287,10 @@ inline void balanceBands(Complex* a, Complex* b, int n, float towardLeft, float 
 }
 
 // draws[k] / 2^32 is a product with 2^-32 here: scaling a 32-bit integer by
-// a power of two is exact either way.
+// a power of two is exact either way. Each bin has its own amplitude, so
+// that one call covers every band and only the frame's last bins run scalar.
 template <class D>
-inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out) {
+inline void noiseValues(const int32_t* draws, int n, const float* amplitudes, float* out) {
     using V = typename D::V;
     constexpr int w = D::width;
     const V unit = D::set1(1.0 / 4294967296.0);
@@ -297,15 +298,14 @@ inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out
     const V four = D::set1(4.0);
     const V two = D::set1(2.0);
     const V zero = D::zero();
-    const V scale = D::set1(amplitude);
     int k = 0;
     for (; k + w <= n; k += w) {
         const V u = (((D::load(draws + k) * unit) + half) * four) - two;
-        D::store(out + k, zero + (u * scale));
+        D::store(out + k, zero + (u * D::load(amplitudes + k)));
     }
     for (; k < n; ++k) {
         const double u = (draws[k] / 4294967296.0 + 0.5) * 4.0 - 2.0;
-        out[k] = static_cast<float>(0.0f + u * amplitude);
+        out[k] = static_cast<float>(0.0f + u * amplitudes[k]);
     }
 }
 

@@ -85,9 +85,9 @@ struct CodecKernels {
     // mid = (p + q) 0.5, side = (p - q) / sideScale, a = mid + side,
     // b = mid - side; in double, every named value rounded to float.
     void (*balanceBands)(Complex* a, Complex* b, int n, float towardLeft, float towardRight, double sideScale);
-    // Noise values: out[k] = 0 + ((draws[k] / 2^32 + 0.5) 4 - 2) amplitude,
+    // Noise values: out[k] = 0 + ((draws[k] / 2^32 + 0.5) 4 - 2) amplitudes[k],
     // in double, rounded to float.
-    void (*noiseValues)(const int32_t* draws, int n, float amplitude, float* out);
+    void (*noiseValues)(const int32_t* draws, int n, const float* amplitudes, float* out);
 };
 
 struct SimdKernels {
