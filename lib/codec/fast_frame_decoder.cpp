@@ -99,3 +99,33 @@ void Elb1764::applyBandBalanceFast(Complex* a, Complex* b, int n, int code) cons
     const float halfWidth = 1.0f / parameters.balanceScale;
     kernels.codec.balanceBands(a, b, n, towardLeft, towardRight, 2.0 * halfWidth);
 }
+
+// The gain, the spread and the balance in one pass over the spectra, a
+// kernel call per balance band and one for the bins above them; then the
+// turn of each phase band.
+bool Elb1764::stereoFromMonoFast(const float* y, int gainCode, const int* balanceCodes, const int* phaseCodes,
+                                 Complex* left, Complex* right) const {
+    const CodecParameters& p = parameters;
+    const FastPathData& f = *fast;
+    if (!f.stereoRunsUsable) return false;
+    const float gain = tabled(f.decoderGains, gainCode, [&p](int c) { return decoderGainOf(p, c); });
+    const float halfWidth = 1.0f / p.balanceScale;
+    const double sideScale = 2.0 * halfWidth;
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int start = f.balanceEdges[static_cast<std::size_t>(i)];
+        const int end = f.balanceEdges[static_cast<std::size_t>(i) + 1];
+        const float towardRight = static_cast<float>(dequantize(balanceCodes[i], 0.0f, 1.0f, p.balanceBits));
+        const float towardLeft = 1.0f - towardRight;
+        kernels.codec.spreadBalanced(y + start, end - start, gain, true, towardLeft, towardRight, sideScale,
+                                     left + start, right + start);
+    }
+    const int above = f.balanceEdges.back();
+    kernels.codec.spreadBalanced(y + above, blockLength - above, gain, false, 0.0f, 0.0f, sideScale, left + above,
+                                 right + above);
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = f.phaseEdges[static_cast<std::size_t>(i)];
+        rotateBandPhaseFast(left + start, right + start, f.phaseEdges[static_cast<std::size_t>(i) + 1] - start,
+                            phaseCodes[i]);
+    }
+    return true;
+}

@@ -106,18 +106,7 @@ void Elb1764::decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Comp
     steps.prepareMono(y, left, right);
     steps.fillNoise(y, decodedNoiseCodes.data());
     steps.placeTones(y, decodedToneCodes.data(), decodedToneBins.data());
-    steps.spreadWithGain(y, decodedGainCode, left, right);
-
-    for (int i = 0; i < p.balanceBands; ++i) {
-        const int start = steps.balanceEdge(i);
-        steps.applyBandBalance(left + start, right + start, steps.balanceEdge(i + 1) - start,
-                               decodedBalanceCodes[static_cast<std::size_t>(i)]);
-    }
-    for (int i = 0; i < p.phaseBands; ++i) {
-        const int start = steps.phaseEdge(i);
-        steps.rotateBandPhase(left + start, right + start, steps.phaseEdge(i + 1) - start,
-                              decodedPhaseCodes[static_cast<std::size_t>(i)]);
-    }
+    steps.stereoFromMono(y, decodedGainCode, decodedBalanceCodes.data(), decodedPhaseCodes.data(), left, right);
     Q58_ASSERT_FINITE(left, blockLength);
     Q58_ASSERT_FINITE(right, blockLength);
 }

@@ -9,6 +9,23 @@
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
 
+// The stereo spectra from the mono one in three passes: the gain and the
+// spread into both spectra, the balance of each balance band, the turn of
+// each phase band.
+template <class Steps>
+void stereoInPasses(Steps& steps, const CodecParameters& p, float* y, int gainCode, const int* balanceCodes,
+                    const int* phaseCodes, Complex* left, Complex* right) {
+    steps.spreadWithGain(y, gainCode, left, right);
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int start = steps.balanceEdge(i);
+        steps.applyBandBalance(left + start, right + start, steps.balanceEdge(i + 1) - start, balanceCodes[i]);
+    }
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = steps.phaseEdge(i);
+        steps.rotateBandPhase(left + start, right + start, steps.phaseEdge(i + 1) - start, phaseCodes[i]);
+    }
+}
+
 // The literal steps: each keeps its definition's expressions and order,
 // band edges included.
 struct LiteralSteps {
@@ -62,6 +79,10 @@ struct LiteralSteps {
     }
     void applyBandBalance(Complex* a, Complex* b, int n, int code) const { codec.applyBandBalance(a, b, n, code); }
     void rotateBandPhase(Complex* a, Complex* b, int n, int code) const { codec.rotateBandPhase(a, b, n, code); }
+    void stereoFromMono(float* y, int gainCode, const int* balanceCodes, const int* phaseCodes, Complex* left,
+                        Complex* right) {
+        stereoInPasses(*this, codec.parameters, y, gainCode, balanceCodes, phaseCodes, left, right);
+    }
 };
 
 // The fast steps: the same results from tables made once per codec, vector
@@ -102,4 +123,11 @@ struct FastSteps {
     }
     void applyBandBalance(Complex* a, Complex* b, int n, int code) const { codec.applyBandBalanceFast(a, b, n, code); }
     void rotateBandPhase(Complex* a, Complex* b, int n, int code) const { codec.rotateBandPhaseFast(a, b, n, code); }
+    // The spread and the balance in one pass where the balance bands tile
+    // the spectrum from bin 0, else the three passes of the fast steps.
+    void stereoFromMono(float* y, int gainCode, const int* balanceCodes, const int* phaseCodes, Complex* left,
+                        Complex* right) {
+        if (!codec.stereoFromMonoFast(y, gainCode, balanceCodes, phaseCodes, left, right))
+            stereoInPasses(*this, codec.parameters, y, gainCode, balanceCodes, phaseCodes, left, right);
+    }
 };

@@ -309,4 +309,33 @@ inline void noiseValues(const int32_t* draws, int n, const float* amplitudes, fl
     }
 }
 
+// Both spectra over a run of bins from the mono spectrum, in one pass: the
+// gain, then where balanced the balance of balanceBands, every bin written
+// whole (the imaginary parts 0). Like balanceBands, a plain loop that the
+// compiler's vectoriser turns into vector code for each instruction set;
+// writing whole bins lets it store whole vectors, where the balance alone,
+// which keeps the imaginary parts, stores every real part on its own.
+template <class D>
+inline void spreadBalanced(const float* y, int n, float gain, bool balanced, float towardLeft, float towardRight,
+                           double sideScale, Complex* a, Complex* b) {
+    if (!balanced) {
+        for (int k = 0; k < n; ++k) {
+            const float value = gain * y[k];
+            a[k] = Complex{value, 0.0f};
+            b[k] = Complex{value, 0.0f};
+        }
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const float value = gain * y[k];
+        const float sum = static_cast<float>(static_cast<double>(value) + value);
+        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+        const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
+        a[k] = Complex{static_cast<float>(static_cast<double>(mid) + side), 0.0f};
+        b[k] = Complex{static_cast<float>(static_cast<double>(mid) - side), 0.0f};
+    }
+}
+
 }  // namespace codeckernels

@@ -30,7 +30,8 @@ template <class D, class F>
 constexpr CodecKernels codecKernelsOf() {
     return {codeckernels::scorePhaseTrials<D>, codeckernels::prepareBand<D>, codeckernels::approximatePhaseTrials<F>,
             codeckernels::combineMasking<D>, codeckernels::rateBins<D>,   codeckernels::toSamples<F>,
-            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>};
+            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>,
+            codeckernels::spreadBalanced<D>};
 }
 
 }  // namespace
