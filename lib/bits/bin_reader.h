@@ -29,19 +29,27 @@ public:
     // when 0 <= count <= high - low + 1, readSumSplit values in
     // [0, maxValue] summing to total when 0 <= total <= count * maxValue.
     int readBounded(int range);
+    // readBounded as two readBits calls, the low bits and the extra bit
+    // some values take: the plain form of every coding's field reads.
+    int readBoundedByBits(int range);
     void readSubset(int* positions, int low, int high, int count);
     // Stores nothing for count <= 0; a total outside [0, count * maxValue]
     // is limited to that range first.
     void readSumSplit(int* values, int maxValue, int count, int total);
     void readCyclicArray(int* values, int count, int modulus);
 
+    // True (the default): the codings read their fields from a 64-bit window
+    // of the stream refilled as they go. False: field by field through
+    // readBoundedByBits. Both give the same values, positions and flags.
+    bool fieldWindow = true;
+
     bool overflowed() const { return overflow; }
     int capacityBits() const { return capacity; }
 
 private:
     void skipBits(int count);
-    void readSubsetRange(int* positions, long long low, long long high, int count);
-    void readSumSplitRange(int* values, long long maxValue, int count, long long total);
+    template <class Read>
+    void readFields(Read read);
 
     int capacity;  // in bits
     bool overflow;

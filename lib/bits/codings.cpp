@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "bits/bin_reader.h"
@@ -87,9 +88,14 @@ long long writeSumSplitOf(da_BinWriter& out, const PrefixSums& prefix, int begin
 }  // namespace
 
 int bitLength(int n) {
+    if (n <= 0) return 0;
+#if defined(__GNUC__)
+    return 32 - __builtin_clz(static_cast<unsigned>(n));
+#else
     int length = 0;
-    for (unsigned v = n > 0 ? static_cast<unsigned>(n) : 0u; v != 0; v >>= 1) ++length;
+    for (unsigned v = static_cast<unsigned>(n); v != 0; v >>= 1) ++length;
     return length;
+#endif
 }
 
 void toCyclicDeltas(int* values, int count, int modulus) {
@@ -159,7 +165,156 @@ void da_BinWriter::writeCyclicArray(int* values, int count, int modulus) {
 
 // --- reading ---------------------------------------------------------------
 
-int da_BinReader::readBounded(int range) {
+namespace {
+
+// Reads the codings' fields through da_BinReader::readBoundedByBits, one
+// field at a time: the plain form the windowed reading must agree with.
+struct FieldsByBits {
+    da_BinReader& in;
+    int readBounded(int range) { return in.readBoundedByBits(range); }
+    void finish() {}
+};
+
+// Eight bytes from p with stream bit i at bit 63 - i: the bytes first one
+// highest, each byte's bits reversed (the stream stores a byte's bits lowest
+// first). The compiler makes the gathering one load and a byte swap.
+uint64_t loadStreamOrder64(const uint8_t* p) {
+    uint64_t x = 0;
+    for (int i = 0; i < 8; ++i) x = (x << 8) | p[i];
+    x = ((x >> 1) & 0x5555555555555555u) | ((x & 0x5555555555555555u) << 1);
+    x = ((x >> 2) & 0x3333333333333333u) | ((x & 0x3333333333333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((x & 0x0F0F0F0F0F0F0F0Fu) << 4);
+    return x;
+}
+
+// Reads the fields of one coding call from a 64-bit window of the stream
+// held in a register, refilled only when a field would run past it, instead
+// of eight fresh bytes per field. Where the window cannot be loaded (within
+// eight bytes of the end, or from a position outside the array) each field
+// is read by da_BinReader::readBoundedByBits itself, so the values, the
+// position and the overflow flag come out exactly as reading field by field
+// gives them. finish() hands the position back to the reader.
+class FieldWindow {
+public:
+    explicit FieldWindow(da_BinReader& in)
+        : in(in), position(in.bitPosition), lastWholeByte((in.capacityBits() >> 3) - 8) {}
+
+    int readBounded(int range) {
+        if (range <= 1) return range == INT_MIN ? INT_MIN : range - 1;
+        const int length = bitLength(range);  // 2..31
+        if (static_cast<long long>(position) - windowStart + length > 64 && !refill()) return readByBits(range);
+        const uint64_t power = uint64_t{1} << (length - 1);
+        const uint64_t spare = static_cast<uint64_t>(range) - power;
+        // The next length bits, first bit most significant: the length - 1
+        // low bits and the bit that follows them.
+        const uint64_t top = (window << (position - windowStart)) >> (64 - length);
+        const uint64_t low = top >> 1;
+        uint64_t mirrored = low;
+        if (low < spare) {
+            mirrored += power * (top & 1u);
+            position += length;
+        } else {
+            position += length - 1;
+        }
+        return static_cast<int>(static_cast<uint64_t>(range) - 1 - mirrored);
+    }
+
+    void finish() { in.bitPosition = position; }
+
+private:
+    // Loads the 8 bytes from the byte of position when they lie inside the
+    // array (the test readBits makes for its word reads): at least 57 bits
+    // from position, more than any field takes.
+    bool refill() {
+        if (position < 0 || (position >> 3) > lastWholeByte) return false;
+        windowStart = position & ~7;
+        window = loadStreamOrder64(in.data + (position >> 3));
+        return true;
+    }
+
+    int readByBits(int range) {
+        in.bitPosition = position;
+        const int value = in.readBoundedByBits(range);
+        position = in.bitPosition;
+        return value;
+    }
+
+    da_BinReader& in;
+    int position;
+    const int lastWholeByte;
+    // Stream bits windowStart.. windowStart + 63, the first at bit 63. The
+    // start value makes the first field refill.
+    uint64_t window = 0;
+    int windowStart = INT_MIN / 2;
+};
+
+// Each pivot is read from a range that leaves room for the elements on both
+// sides, so whatever the bits, the positions come out strictly increasing
+// and inside [low, high] (given 0 <= count <= high - low + 1).
+template <class Fields>
+void readSubsetRange(Fields& fields, int* positions, long long low, long long high, int count) {
+    if (count <= 0) return;
+    const int middle = count / 2;
+    const long long choices = (high - low + 1) - count + 1;
+    // More elements than places: nothing to read, the elements are packed
+    // from low upwards like a full range.
+    const long long offset = choices > 1 ? fields.readBounded(clampToInt(choices)) : 0;
+    const long long pivot = low + middle + offset;
+    positions[middle] = clampToInt(pivot);
+    readSubsetRange(fields, positions, low, pivot - 1, middle);
+    readSubsetRange(fields, positions + middle + 1, pivot + 1, high, count - middle - 1);
+}
+
+// With 0 <= total <= count * maxValue every split keeps both halves inside
+// their own bounds, so the values end up in [0, maxValue] whatever the bits.
+template <class Fields>
+void readSumSplitRange(Fields& fields, int* values, long long maxValue, int count, long long total) {
+    if (count <= 1) {
+        values[0] = static_cast<int>(total);
+        return;
+    }
+    const int half = count / 2;
+    const long long hi = minOf(total, maxValue * half);
+    const long long lo = maxOf(0, total - maxValue * (count - half));
+    const long long left = lo + fields.readBounded(clampToInt(hi - lo + 1));
+    readSumSplitRange(fields, values, maxValue, half, left);
+    readSumSplitRange(fields, values + half, maxValue, count - half, total - left);
+}
+
+template <class Fields>
+void readSumSplitOf(Fields& fields, int* values, int maxValue, int count, int total) {
+    if (count <= 0) return;
+    const long long limit = maxValue > 0 ? maxValue : 0;
+    const long long sum = minOf(maxOf(total, 0), limit * count);
+    readSumSplitRange(fields, values, limit, count, sum);
+}
+
+template <class Fields>
+void readCyclicArrayOf(Fields& fields, int* values, int count, int modulus) {
+    if (count <= 0) return;
+    if (modulus < 1) {
+        for (int i = 0; i < count; ++i) values[i] = 0;
+        return;
+    }
+    const long long maxValue = static_cast<long long>(modulus) - 1;
+    const int total = fields.readBounded(clampToInt(count * maxValue + 1));
+    readSumSplitOf(fields, values, static_cast<int>(maxValue), count, total);
+    // The split leaves every value in [0, modulus), so each unfolded step d
+    // and each restored successor lie there too, and their sum wraps at
+    // most once: a subtraction where fromCyclicDeltas takes a remainder,
+    // with the same result.
+    const int m = modulus;
+    for (int i = count - 2; i >= 0; --i) {
+        const int code = values[i];
+        const int d = (code & 1) == 0 ? code >> 1 : m - 1 - (code >> 1);
+        const long long sum = static_cast<long long>(d) + values[i + 1];
+        values[i] = static_cast<int>(sum >= m ? sum - m : sum);
+    }
+}
+
+}  // namespace
+
+int da_BinReader::readBoundedByBits(int range) {
     if (range <= 1) return range == INT_MIN ? INT_MIN : range - 1;
     const int length = bitLength(range);
     const long long power = 1LL << (length - 1);
@@ -169,56 +324,34 @@ int da_BinReader::readBounded(int range) {
     return static_cast<int>(range - 1 - mirrored);
 }
 
-void da_BinReader::readSubset(int* positions, int low, int high, int count) {
-    readSubsetRange(positions, low, high, count);
+// The codings read through a field window unless the reader is set to read
+// field by field (fieldWindow false), the form they must agree with.
+template <class Read>
+void da_BinReader::readFields(Read read) {
+    if (fieldWindow) {
+        FieldWindow fields(*this);
+        read(fields);
+        fields.finish();
+    } else {
+        FieldsByBits fields{*this};
+        read(fields);
+    }
 }
 
-// Each pivot is read from a range that leaves room for the elements on both
-// sides, so whatever the bits, the positions come out strictly increasing
-// and inside [low, high] (given 0 <= count <= high - low + 1).
-void da_BinReader::readSubsetRange(int* positions, long long low, long long high, int count) {
-    if (count <= 0) return;
-    const int middle = count / 2;
-    const long long choices = (high - low + 1) - count + 1;
-    // More elements than places: nothing to read, the elements are packed
-    // from low upwards like a full range.
-    const long long offset = choices > 1 ? readBounded(clampToInt(choices)) : 0;
-    const long long pivot = low + middle + offset;
-    positions[middle] = clampToInt(pivot);
-    readSubsetRange(positions, low, pivot - 1, middle);
-    readSubsetRange(positions + middle + 1, pivot + 1, high, count - middle - 1);
+int da_BinReader::readBounded(int range) {
+    int value = 0;
+    readFields([&](auto& fields) { value = fields.readBounded(range); });
+    return value;
+}
+
+void da_BinReader::readSubset(int* positions, int low, int high, int count) {
+    readFields([&](auto& fields) { readSubsetRange(fields, positions, low, high, count); });
 }
 
 void da_BinReader::readSumSplit(int* values, int maxValue, int count, int total) {
-    if (count <= 0) return;
-    const long long limit = maxValue > 0 ? maxValue : 0;
-    const long long sum = minOf(maxOf(total, 0), limit * count);
-    readSumSplitRange(values, limit, count, sum);
-}
-
-// With 0 <= total <= count * maxValue every split keeps both halves inside
-// their own bounds, so the values end up in [0, maxValue] whatever the bits.
-void da_BinReader::readSumSplitRange(int* values, long long maxValue, int count, long long total) {
-    if (count <= 1) {
-        values[0] = static_cast<int>(total);
-        return;
-    }
-    const int half = count / 2;
-    const long long hi = minOf(total, maxValue * half);
-    const long long lo = maxOf(0, total - maxValue * (count - half));
-    const long long left = lo + readBounded(clampToInt(hi - lo + 1));
-    readSumSplitRange(values, maxValue, half, left);
-    readSumSplitRange(values + half, maxValue, count - half, total - left);
+    readFields([&](auto& fields) { readSumSplitOf(fields, values, maxValue, count, total); });
 }
 
 void da_BinReader::readCyclicArray(int* values, int count, int modulus) {
-    if (count <= 0) return;
-    if (modulus < 1) {
-        for (int i = 0; i < count; ++i) values[i] = 0;
-        return;
-    }
-    const long long maxValue = static_cast<long long>(modulus) - 1;
-    const int total = readBounded(clampToInt(count * maxValue + 1));
-    readSumSplit(values, static_cast<int>(maxValue), count, total);
-    fromCyclicDeltas(values, count, modulus);
+    readFields([&](auto& fields) { readCyclicArrayOf(fields, values, count, modulus); });
 }

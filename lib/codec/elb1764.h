@@ -91,11 +91,17 @@ protected:
     int normalizeGainFast(float* x, int n) const;
     int measureBandNoiseFast(const float* xb, int n, float exponent) const;
     void extractTonesFast(float* x, int* codes, int* bins);
-    void fillBandNoiseFast(float* yb, int n, int code);
+    // The noise of every band, codes[i] the level code of band i.
+    void fillNoiseFast(float* y, const int* codes);
     void placeTonesFast(float* y, const int* codes, const int* bins) const;
     void spreadWithGainFast(float* y, int code, Complex* left, Complex* right) const;
     void applyBandBalanceFast(Complex* a, Complex* b, int n, int code) const;
     void rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const;
+    // spreadWithGain and every band's balance in one pass over the spectra,
+    // then every band's turn; false, writing nothing, where the balance
+    // edges do not run in order from 0 inside the spectrum.
+    bool stereoFromMonoFast(const float* y, int gainCode, const int* balanceCodes, const int* phaseCodes,
+                            Complex* left, Complex* right) const;
 
     // The frame skeleton: the band loops and the order of the six fields,
     // written once for both step sets.

@@ -25,20 +25,45 @@ inline float tabled(const std::vector<float>& table, int code, ValueOf valueOf) 
 
 }  // namespace
 
-void Elb1764::fillBandNoiseFast(float* yb, int n, int code) {
+// The noise of every band at once: the bands tile bins 0..noiseBins-1 and
+// draw in bin order, so the frame's draws are those of the bands one after
+// another. Each bin gets its band's amplitude, and one kernel call makes
+// every bin 0 + u a (as when Y is cleared first), vector lanes running
+// across band edges.
+void Elb1764::fillNoiseFast(float* y, const int* codes) {
     const CodecParameters& p = parameters;
-    const float amplitude = tabled(fast->noiseAmplitudes, code, [&p](int c) { return noiseAmplitudeOf(p, c); });
+    FastPathData& f = *fast;
+    float* amplitudes = f.noiseBinAmplitudes.data();
+    for (int i = 0; i < p.noiseBands; ++i) {
+        const float amplitude =
+            tabled(f.noiseAmplitudes, codes[i], [&p](int c) { return noiseAmplitudeOf(p, c); });
+        std::fill(amplitudes + f.noiseEdges[static_cast<std::size_t>(i)],
+                  amplitudes + f.noiseEdges[static_cast<std::size_t>(i) + 1], amplitude);
+    }
     // The generator runs in local variables and leaves its draws (the bits
-    // noiseValue reads) in a buffer; the vector kernel makes each bin
-    // 0 + u a from them, as when Y is cleared first.
+    // noiseValue reads) in a buffer, a chunk at a time: the kernel call for
+    // one chunk overlaps the generator's serial steps for the next.
+    //
+    // Each step is noiseStep's x = state (state + 1) + counter, modulo 2^64,
+    // computed as state^2 + sum with sum = state + counter carried from the
+    // step before: the next state then waits for one multiply and one
+    // addition, and the sum for the step after is formed beside it.
     uint64_t state = static_cast<uint64_t>(noiseState);
     uint32_t counter = static_cast<uint32_t>(noiseCounter);
-    constexpr int chunk = 256;
+    const auto signedCounter = [](uint32_t c) { return static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(c))); };
+    uint64_t sum = state + signedCounter(counter);
+    const int n = p.noiseBins;
+    constexpr int chunk = 64;
     int32_t draws[chunk];
     for (int start = 0; start < n; start += chunk) {
         const int count = std::min(chunk, n - start);
-        for (int k = 0; k < count; ++k) draws[k] = wrapToInt32(static_cast<uint32_t>(noiseStep(state, counter) >> 16));
-        kernels.codec.noiseValues(draws, count, amplitude, yb + start);
+        for (int k = 0; k < count; ++k) {
+            state = state * state + sum;
+            counter += 1u;
+            sum = state + signedCounter(counter);
+            draws[k] = wrapToInt32(static_cast<uint32_t>(state >> 16));
+        }
+        kernels.codec.noiseValues(draws, count, amplitudes + start, y + start);
     }
     noiseState = wrapToInt64(state);
     noiseCounter = wrapToInt32(counter);
@@ -73,4 +98,34 @@ void Elb1764::applyBandBalanceFast(Complex* a, Complex* b, int n, int code) cons
     const float towardLeft = 1.0f - towardRight;
     const float halfWidth = 1.0f / parameters.balanceScale;
     kernels.codec.balanceBands(a, b, n, towardLeft, towardRight, 2.0 * halfWidth);
+}
+
+// The gain, the spread and the balance in one pass over the spectra, a
+// kernel call per balance band and one for the bins above them; then the
+// turn of each phase band.
+bool Elb1764::stereoFromMonoFast(const float* y, int gainCode, const int* balanceCodes, const int* phaseCodes,
+                                 Complex* left, Complex* right) const {
+    const CodecParameters& p = parameters;
+    const FastPathData& f = *fast;
+    if (!f.stereoRunsUsable) return false;
+    const float gain = tabled(f.decoderGains, gainCode, [&p](int c) { return decoderGainOf(p, c); });
+    const float halfWidth = 1.0f / p.balanceScale;
+    const double sideScale = 2.0 * halfWidth;
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int start = f.balanceEdges[static_cast<std::size_t>(i)];
+        const int end = f.balanceEdges[static_cast<std::size_t>(i) + 1];
+        const float towardRight = static_cast<float>(dequantize(balanceCodes[i], 0.0f, 1.0f, p.balanceBits));
+        const float towardLeft = 1.0f - towardRight;
+        kernels.codec.spreadBalanced(y + start, end - start, gain, true, towardLeft, towardRight, sideScale,
+                                     left + start, right + start);
+    }
+    const int above = f.balanceEdges.back();
+    kernels.codec.spreadBalanced(y + above, blockLength - above, gain, false, 0.0f, 0.0f, sideScale, left + above,
+                                 right + above);
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = f.phaseEdges[static_cast<std::size_t>(i)];
+        rotateBandPhaseFast(left + start, right + start, f.phaseEdges[static_cast<std::size_t>(i) + 1] - start,
+                            phaseCodes[i]);
+    }
+    return true;
 }

@@ -76,6 +76,14 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
         decoderGains = tableOf(p.gainBits, [&p](int code) { return decoderGainOf(p, code); });
         noiseAmplitudes = tableOf(p.noiseBits, [&p](int code) { return noiseAmplitudeOf(p, code); });
         toneAmplitudes = tableOf(p.toneBits - 1, [&p](int code) { return toneAmplitudeOf(p, code); });
+        noiseBinAmplitudes.assign(static_cast<std::size_t>(std::max(p.noiseBins, 1)), 0.0f);
+        const auto inOrder = [](const std::vector<int>& edges) {
+            if (edges.empty() || edges.front() != 0 || edges.back() > blockLength) return false;
+            for (std::size_t i = 1; i < edges.size(); ++i)
+                if (edges[i] < edges[i - 1]) return false;
+            return true;
+        };
+        stereoRunsUsable = inOrder(balanceEdges);
     }
     if (!encoderBlocks) return;
 

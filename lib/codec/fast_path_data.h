@@ -56,7 +56,13 @@ struct FastPathData {
     // approximate first pass of the search.
     std::vector<float> trialRaReF, trialRaImF, trialRbReF, trialRbImF;
 
+    // Whether the balance edges run in order from 0 inside the spectrum, so
+    // that the balance bands and the bins above them tile it (the decoder's
+    // one-pass spread and balance).
+    bool stereoRunsUsable = false;
+
     // Working arrays.
+    std::vector<float> noiseBinAmplitudes;  // the decoder's noise amplitude of each noise bin
     std::vector<double> bandLanes;    // 4 doubles per bin: a.re, a.im, b.re, b.im
     std::vector<float> trialScores;   // one per trial angle, padded
     // Phase search first pass: per bin the error bounds, per trial the float

@@ -104,23 +104,9 @@ void Elb1764::decodeFrameWith(Steps steps, da_BinReader& in, Complex* left, Comp
 
     // Every frame draws exactly noiseBins values, in bin order.
     steps.prepareMono(y, left, right);
-    for (int i = 0; i < p.noiseBands; ++i) {
-        const int start = steps.noiseEdge(i);
-        steps.fillBandNoise(y + start, steps.noiseEdge(i + 1) - start, decodedNoiseCodes[static_cast<std::size_t>(i)]);
-    }
+    steps.fillNoise(y, decodedNoiseCodes.data());
     steps.placeTones(y, decodedToneCodes.data(), decodedToneBins.data());
-    steps.spreadWithGain(y, decodedGainCode, left, right);
-
-    for (int i = 0; i < p.balanceBands; ++i) {
-        const int start = steps.balanceEdge(i);
-        steps.applyBandBalance(left + start, right + start, steps.balanceEdge(i + 1) - start,
-                               decodedBalanceCodes[static_cast<std::size_t>(i)]);
-    }
-    for (int i = 0; i < p.phaseBands; ++i) {
-        const int start = steps.phaseEdge(i);
-        steps.rotateBandPhase(left + start, right + start, steps.phaseEdge(i + 1) - start,
-                              decodedPhaseCodes[static_cast<std::size_t>(i)]);
-    }
+    steps.stereoFromMono(y, decodedGainCode, decodedBalanceCodes.data(), decodedPhaseCodes.data(), left, right);
     Q58_ASSERT_FINITE(left, blockLength);
     Q58_ASSERT_FINITE(right, blockLength);
 }

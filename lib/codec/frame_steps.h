@@ -9,6 +9,23 @@
 #include "codec/elb1764.h"
 #include "codec/fast_path_data.h"
 
+// The stereo spectra from the mono one in three passes: the gain and the
+// spread into both spectra, the balance of each balance band, the turn of
+// each phase band.
+template <class Steps>
+void stereoInPasses(Steps& steps, const CodecParameters& p, float* y, int gainCode, const int* balanceCodes,
+                    const int* phaseCodes, Complex* left, Complex* right) {
+    steps.spreadWithGain(y, gainCode, left, right);
+    for (int i = 0; i < p.balanceBands; ++i) {
+        const int start = steps.balanceEdge(i);
+        steps.applyBandBalance(left + start, right + start, steps.balanceEdge(i + 1) - start, balanceCodes[i]);
+    }
+    for (int i = 0; i < p.phaseBands; ++i) {
+        const int start = steps.phaseEdge(i);
+        steps.rotateBandPhase(left + start, right + start, steps.phaseEdge(i + 1) - start, phaseCodes[i]);
+    }
+}
+
 // The literal steps: each keeps its definition's expressions and order,
 // band edges included.
 struct LiteralSteps {
@@ -42,6 +59,13 @@ struct LiteralSteps {
         }
     }
     void fillBandNoise(float* yb, int n, int code) { codec.fillBandNoise(yb, n, code); }
+    // The noise of each band in turn, codes[i] its level code.
+    void fillNoise(float* y, const int* codes) {
+        for (int i = 0; i < codec.parameters.noiseBands; ++i) {
+            const int start = noiseEdge(i);
+            fillBandNoise(y + start, noiseEdge(i + 1) - start, codes[i]);
+        }
+    }
     double nextNoise() { return codec.nextNoise(); }
     void placeTones(float* y, const int* codes, const int* bins) const { codec.placeTones(y, codes, bins); }
     void applyGain(float* y, int code) const { codec.applyGain(y, code); }
@@ -55,6 +79,10 @@ struct LiteralSteps {
     }
     void applyBandBalance(Complex* a, Complex* b, int n, int code) const { codec.applyBandBalance(a, b, n, code); }
     void rotateBandPhase(Complex* a, Complex* b, int n, int code) const { codec.rotateBandPhase(a, b, n, code); }
+    void stereoFromMono(float* y, int gainCode, const int* balanceCodes, const int* phaseCodes, Complex* left,
+                        Complex* right) {
+        stereoInPasses(*this, codec.parameters, y, gainCode, balanceCodes, phaseCodes, left, right);
+    }
 };
 
 // The fast steps: the same results from tables made once per codec, vector
@@ -87,7 +115,7 @@ struct FastSteps {
     void prepareMono(float* y, Complex*, Complex*) const {
         for (int k = codec.parameters.noiseBins; k < blockLength; ++k) y[k] = 0.0f;
     }
-    void fillBandNoise(float* yb, int n, int code) { codec.fillBandNoiseFast(yb, n, code); }
+    void fillNoise(float* y, const int* codes) { codec.fillNoiseFast(y, codes); }
     void placeTones(float* y, const int* codes, const int* bins) const { codec.placeTonesFast(y, codes, bins); }
     // One pass: the gain on Y and Y into both spectra.
     void spreadWithGain(float* y, int code, Complex* left, Complex* right) const {
@@ -95,4 +123,11 @@ struct FastSteps {
     }
     void applyBandBalance(Complex* a, Complex* b, int n, int code) const { codec.applyBandBalanceFast(a, b, n, code); }
     void rotateBandPhase(Complex* a, Complex* b, int n, int code) const { codec.rotateBandPhaseFast(a, b, n, code); }
+    // The spread and the balance in one pass where the balance bands tile
+    // the spectrum from bin 0, else the three passes of the fast steps.
+    void stereoFromMono(float* y, int gainCode, const int* balanceCodes, const int* phaseCodes, Complex* left,
+                        Complex* right) {
+        if (!codec.stereoFromMonoFast(y, gainCode, balanceCodes, phaseCodes, left, right))
+            stereoInPasses(*this, codec.parameters, y, gainCode, balanceCodes, phaseCodes, left, right);
+    }
 };

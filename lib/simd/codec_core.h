@@ -330,9 +330,10 @@ inline void balanceBands(Complex* a, Complex* b, int n, float towardLeft, float 
 }
 
 // draws[k] / 2^32 is a product with 2^-32 here: scaling a 32-bit integer by
-// a power of two is exact either way.
+// a power of two is exact either way. Each bin has its own amplitude, so
+// that one call covers every band and only the frame's last bins run scalar.
 template <class D>
-inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out) {
+inline void noiseValues(const int32_t* draws, int n, const float* amplitudes, float* out) {
     using V = typename D::V;
     constexpr int w = D::width;
     const V unit = D::set1(1.0 / 4294967296.0);
@@ -340,15 +341,43 @@ inline void noiseValues(const int32_t* draws, int n, float amplitude, float* out
     const V four = D::set1(4.0);
     const V two = D::set1(2.0);
     const V zero = D::zero();
-    const V scale = D::set1(amplitude);
     int k = 0;
     for (; k + w <= n; k += w) {
         const V u = (((D::load(draws + k) * unit) + half) * four) - two;
-        D::store(out + k, zero + (u * scale));
+        D::store(out + k, zero + (u * D::load(amplitudes + k)));
     }
     for (; k < n; ++k) {
         const double u = (draws[k] / 4294967296.0 + 0.5) * 4.0 - 2.0;
-        out[k] = static_cast<float>(0.0f + u * amplitude);
+        out[k] = static_cast<float>(0.0f + u * amplitudes[k]);
+    }
+}
+
+// Both spectra over a run of bins from the mono spectrum, in one pass: the
+// gain, then where balanced the balance of balanceBands, every bin written
+// whole (the imaginary parts 0). Like balanceBands, a plain loop that the
+// compiler's vectoriser turns into vector code for each instruction set;
+// writing whole bins lets it store whole vectors, where the balance alone,
+// which keeps the imaginary parts, stores every real part on its own.
+template <class D>
+inline void spreadBalanced(const float* y, int n, float gain, bool balanced, float towardLeft, float towardRight,
+                           double sideScale, Complex* a, Complex* b) {
+    if (!balanced) {
+        for (int k = 0; k < n; ++k) {
+            const float value = gain * y[k];
+            a[k] = Complex{value, 0.0f};
+            b[k] = Complex{value, 0.0f};
+        }
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const float value = gain * y[k];
+        const float sum = static_cast<float>(static_cast<double>(value) + value);
+        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+        const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
+        a[k] = Complex{static_cast<float>(static_cast<double>(mid) + side), 0.0f};
+        b[k] = Complex{static_cast<float>(static_cast<double>(mid) - side), 0.0f};
     }
 }
 

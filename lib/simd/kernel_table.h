@@ -31,7 +31,8 @@ constexpr CodecKernels codecKernelsOf() {
     return {codeckernels::scorePhaseTrials<D>, codeckernels::prepareBand<D>, codeckernels::approximatePhaseTrials<F>,
             codeckernels::combineMasking<D>, codeckernels::rateBins<D>,   codeckernels::balanceMagnitudes<D>,
             codeckernels::toSamples<F>,
-            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>};
+            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>,
+            codeckernels::spreadBalanced<D>};
 }
 
 }  // namespace

@@ -91,9 +91,14 @@ struct CodecKernels {
     // mid = (p + q) 0.5, side = (p - q) / sideScale, a = mid + side,
     // b = mid - side; in double, every named value rounded to float.
     void (*balanceBands)(Complex* a, Complex* b, int n, float towardLeft, float towardRight, double sideScale);
-    // Noise values: out[k] = 0 + ((draws[k] / 2^32 + 0.5) 4 - 2) amplitude,
+    // Noise values: out[k] = 0 + ((draws[k] / 2^32 + 0.5) 4 - 2) amplitudes[k],
     // in double, rounded to float.
-    void (*noiseValues)(const int32_t* draws, int n, float amplitude, float* out);
+    void (*noiseValues)(const int32_t* draws, int n, const float* amplitudes, float* out);
+    // Both spectra over a run of n bins from the mono spectrum y, in one
+    // pass: value = gain y[k], a[k] = b[k] = (value, 0), then when balanced
+    // the balance of balanceBands; the same bits as those steps.
+    void (*spreadBalanced)(const float* y, int n, float gain, bool balanced, float towardLeft, float towardRight,
+                           double sideScale, Complex* a, Complex* b);
 };
 
 struct SimdKernels {

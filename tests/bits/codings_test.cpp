@@ -402,3 +402,64 @@ TEST(DamagedInput, HostileArgumentsAreHandledWithoutOverflow) {
     writer.writeCyclicArray(cyclic, 4, INT_MIN);
     EXPECT_FALSE(writer.overflowed());
 }
+
+// The codings read their fields from a window of the stream refilled as
+// they go, and field by field wherever the window cannot be loaded. Both
+// readings must give the same values, position and overflow flag from any
+// start: well inside the array, where fields straddle the last whole word,
+// across the end, past it, from negative and saturated positions.
+TEST(FieldWindow, WindowedReadsEqualFieldByFieldReads) {
+    struct Case {
+        int bytes;
+        int start;  // bit position both readers start from
+    };
+    const Case cases[] = {
+        {0, 0},    {1, 0},     {7, 0},     {8, 0},     {9, 3},    {16, 0},
+        {16, 60},  {17, 64},   {24, 130},  {33, 190},  {40, 250}, {100, 0},
+        {100, 700}, {100, 780}, {100, 801}, {64, -13}, {64, 512}, {64, INT_MAX - 40},
+    };
+    // One coding call, the same for both readers.
+    struct Call {
+        int kind;  // 0 bounded, 1 subset, 2 sum split, 3 cyclic array
+        int count, low, high, maxValue, total, modulus, range;
+    };
+    std::mt19937 rng(1764);
+    for (const Case& c : cases) {
+        std::vector<uint8_t> data(static_cast<std::size_t>(c.bytes));
+        for (auto& b : data) b = static_cast<uint8_t>(rng());
+        for (int trial = 0; trial < 20; ++trial) {
+            da_BinReader windowed(data.data(), c.bytes);
+            da_BinReader byField(data.data(), c.bytes);
+            byField.fieldWindow = false;
+            windowed.bitPosition = byField.bitPosition = c.start;
+            for (int step = 0; step < 12; ++step) {
+                Call call{};
+                call.kind = uniform(rng, 0, 3);
+                call.count = uniform(rng, 0, 40);
+                call.low = uniform(rng, -50, 50);
+                call.high = call.low + call.count + uniform(rng, -1, 900);
+                call.count = std::min(call.count, call.high - call.low + 1);
+                call.maxValue = uniform(rng, 0, 300);
+                call.total = uniform(rng, -5, call.maxValue * call.count + 5);
+                call.modulus = uniform(rng, 1, 1 << uniform(rng, 0, 30));
+                call.range = uniform(rng, -2, INT_MAX >> uniform(rng, 0, 30));
+                std::vector<int> valuesW(41, -7), valuesF(41, -7);
+                int boundedW = 0, boundedF = 0;
+                const auto run = [&call](da_BinReader& reader, std::vector<int>& values, int& bounded) {
+                    if (call.kind == 0) bounded = reader.readBounded(call.range);
+                    if (call.kind == 1) reader.readSubset(values.data(), call.low, call.high, call.count);
+                    if (call.kind == 2) reader.readSumSplit(values.data(), call.maxValue, call.count, call.total);
+                    if (call.kind == 3) reader.readCyclicArray(values.data(), call.count, call.modulus);
+                };
+                run(windowed, valuesW, boundedW);
+                run(byField, valuesF, boundedF);
+                const std::string where = std::to_string(c.bytes) + " bytes from " + std::to_string(c.start) +
+                                          ", step " + std::to_string(step) + ", kind " + std::to_string(call.kind);
+                ASSERT_EQ(boundedW, boundedF) << where;
+                ASSERT_EQ(valuesW, valuesF) << where;
+                ASSERT_EQ(windowed.bitPosition, byField.bitPosition) << where;
+                ASSERT_EQ(windowed.overflowed(), byField.overflowed()) << where;
+            }
+        }
+    }
+}
