@@ -27,7 +27,6 @@
 // A width-8 double-lanes type W serves the wide transform engine (two
 // four-lane items per vector) with the above and:
 //   W::Half                       the width-4 type of the same instruction set
-//   W::pair(low, high)            lanes 0..3 low, lanes 4..7 high
 //   W::storeSplit(lo, hi, v)      lanes 0..3 to lo, 4..7 to hi, rounded to float
 //   W::storeRows4(at, r0..r3)     at[4 c + p] = rp[c] for c = 0..7, rounded
 // A float-lanes type F holds F::width floats:

@@ -62,9 +62,6 @@ struct WideDoubles {
         _mm256_storeu_ps(&dst[0].re, _mm256_permute2f128_ps(low, high, 0x20));
         _mm256_storeu_ps(&dst[4].re, _mm256_permute2f128_ps(low, high, 0x31));
     }
-    static V pair(double low, double high) {
-        return {_mm512_mask_blend_pd(0xF0, _mm512_set1_pd(low), _mm512_set1_pd(high))};
-    }
     static void storeSplit(float* low, float* high, V v) {
         const __m256 x = avx512ToFloats(v);
         _mm_storeu_ps(low, _mm256_castps256_ps128(x));

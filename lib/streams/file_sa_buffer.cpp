@@ -22,8 +22,8 @@ namespace {
 
 #ifdef Q58_HUGE_PAGE_BUFFERS
 // A window of several megabytes is filled by one read into memory that was
-// never touched, and a page fault per 4 KiB page made up a fifth of an
-// encode's time on a virtual machine. Large windows therefore sit on 2 MiB
+// never touched, and a page fault per 4 KiB page made up about a sixth of
+// an encode's time on a virtual machine. Large windows therefore sit on 2 MiB
 // boundaries and ask the kernel for huge pages (where it grants them only
 // on request); without them the memory is ordinary and still correct.
 constexpr std::size_t hugePageBytes = std::size_t{1} << 21;
