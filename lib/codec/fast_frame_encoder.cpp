@@ -44,6 +44,13 @@ inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 }  // namespace
 
+PhaseBoundScales phaseBoundScales(double rootEstimateError) {
+    constexpr double u = 1.0 / 16777216.0;  // 2^-24
+    const double estimate = 1.51 * rootEstimateError;
+    return {373.0 * u + estimate, 2.0 * std::sqrt(10.0 * u) + 2.1 * u + estimate,
+            rootEstimateError > 0.0 ? std::ldexp(1.0, -49) : 0.0};
+}
+
 // The search, then the choice and the turn of the reference.
 int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAngle, float& prevEnergy) {
     // Too many trial angles for tables: the reference search.
@@ -85,6 +92,15 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
 //   ((A - E) - c (A + E) - x) / (1 + c) <= S <= ((A + E) (1 + c) + x) / (1 - c),
 //   x = 2n 2^-140, each side widened by 2^-40 (A + E + x) for its own
 //   double rounding (exact differences of floats, a few roundings of 2^-53).
+// - Where the first pass estimates its roots (kernels' rootEstimateError
+//   e <= 2^-14 > 0: y = (1/sqrt s)(1 + e1), term = (1/sqrt y)(1 + e2), s
+//   the rounded square sum), its term is sqrt(rho) (1 + d) with rho = sqrt s
+//   exactly and |d| <= (1 + e) / sqrt(1 - e) - 1 <= 1.5001 e. rho obeys
+//   the bound on r' above, so rho <= 1.0002 L + 2^-73 and the extra error
+//   is at most 1.51 e sqrt(L) + 2^-49 per bin: 1.51 e is added to both
+//   scales, and 2^-49 per bin to the sums' absolute widening x. Its
+//   magnitude s y (rounded) is rho within a factor (1 + e)(1 + u), so
+//   reaching T still means |z| >= 0.75 T.
 // An angle whose upper end lies below the largest lower end scores strictly
 // less than some other angle, so it is never the first best: only angles
 // reaching that lower end are scored exactly, in ascending order. Bands with
@@ -107,8 +123,9 @@ int Elb1764::searchBandPhaseFast(const Complex* a, const Complex* b, int n, floa
         lanes[4 * k + 2] = f.bandBre[at(k)] = b[k].re;
         lanes[4 * k + 3] = f.bandBim[at(k)] = b[k].im;
     }
+    const PhaseBoundScales scales = phaseBoundScales(vector.rootEstimateError);
     const bool inRange = vector.prepareBand(f.bandAre.data(), f.bandAim.data(), f.bandBre.data(), f.bandBim.data(), n,
-                                             373.0 * u, 2.0 * std::sqrt(10.0 * u) + 2.1 * u, f.magnitudeA.data(),
+                                             scales.far, scales.near, f.magnitudeA.data(),
                                              f.magnitudeB.data(), f.farFrom.data(), f.farBound.data(),
                                              f.nearBound.data());
     float energy = 0.0f;
@@ -128,7 +145,7 @@ int Elb1764::searchBandPhaseFast(const Complex* a, const Complex* b, int n, floa
                                        f.trialRaReF.data(), f.trialRaImF.data(), f.trialRbReF.data(),
                                        f.trialRbImF.data(), steps, approx, bound);
         const double c = 1.02 * n * u;
-        const double tiny = 2.0 * n * std::ldexp(1.0, -140);
+        const double tiny = n * (2.0 * std::ldexp(1.0, -140) + scales.perBin);
         const double widen = std::ldexp(1.0, -40);
         auto upperEnd = [&](int j) {
             const double sum = static_cast<double>(approx[j]) + bound[j];

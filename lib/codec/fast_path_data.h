@@ -81,6 +81,18 @@ struct FastPathData {
 
 // The per-code values, by the expressions of the reference steps; the
 // tables above hold these.
+// The scales of the phase search's first-pass bounds, for kernels whose
+// pass estimates roots within rootEstimateError (0: exact roots): per bin,
+// farBound = far root + 2^-41 and nearBound = near root + 2^-35 bound how far
+// the pass's term can be from the exact one, give or take perBin
+// (root = sqrt(|a.re| + |a.im| + |b.re| + |b.im|); see fast_frame_encoder.cpp).
+struct PhaseBoundScales {
+    double far;
+    double near;
+    double perBin;
+};
+PhaseBoundScales phaseBoundScales(double rootEstimateError);
+
 float encoderGainOf(const CodecParameters& parameters, int code);
 float decoderGainOf(const CodecParameters& parameters, int code);
 float noiseAmplitudeOf(const CodecParameters& parameters, int code);

@@ -67,7 +67,8 @@ inline void scorePhaseTrials(const double* band, int n, const double* raRe, cons
 // with F::atLeast(x, limit, then, otherwise) selecting per lane). No lane
 // result needs to match anything bit for bit here: the caller only relies on
 // the error bounds of plain float arithmetic (each operation correctly
-// rounded), whatever the order of the lanes.
+// rounded, each root estimate within F::rootEstimateError), whatever the
+// order of the lanes.
 template <class F, int groups>
 inline void approximateTrialGroups(const Complex* a, const Complex* b, int n, const float* farFrom,
                                    const float* farBound, const float* nearBound, const float* raRe,
@@ -95,8 +96,21 @@ inline void approximateTrialGroups(const Complex* a, const Complex* b, int n, co
         for (int g = 0; g < groups; ++g) {
             const V zr = ((b1 * c2[g]) - (b2 * s2[g])) + ((a1 * c1[g]) - (a2 * s1[g]));
             const V zi = ((b1 * s2[g]) + (b2 * c2[g])) + ((a1 * s1[g]) + (a2 * c1[g]));
-            const V magnitude = F::sqrt((zr * zr) + (zi * zi));
-            sum[g] = sum[g] + F::sqrt(magnitude);
+            const V squared = (zr * zr) + (zi * zi);
+            V magnitude, term;
+            if constexpr (F::rootEstimateError > 0.0) {
+                // Two estimates in place of two roots: squared^(-1/2), then
+                // its own inverse root, squared^(1/4). A zero square gives
+                // the magnitude 0 inf = NaN, which selects the near bound,
+                // as the exact magnitude 0 does (farFrom is positive).
+                const V inverse = F::inverseRootEstimate(squared);
+                magnitude = squared * inverse;
+                term = F::inverseRootEstimate(inverse);
+            } else {
+                magnitude = F::sqrt(squared);
+                term = F::sqrt(magnitude);
+            }
+            sum[g] = sum[g] + term;
             error[g] = error[g] + F::atLeast(magnitude, limit, far, near);
         }
     }

@@ -29,6 +29,7 @@ constexpr TransformKernels wideTransformKernelsOf() {
 template <class D, class F>
 constexpr CodecKernels codecKernelsOf() {
     return {codeckernels::scorePhaseTrials<D>, codeckernels::prepareBand<D>, codeckernels::approximatePhaseTrials<F>,
+            F::rootEstimateError,
             codeckernels::combineMasking<D>, codeckernels::rateBins<D>,   codeckernels::balanceMagnitudes<D>,
             codeckernels::toSamples<F>,
             codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>,

@@ -66,6 +66,10 @@ struct CodecKernels {
                                    const float* farBound, const float* nearBound, const float* raRe,
                                    const float* raIm, const float* rbRe, const float* rbIm, int count,
                                    float* approx, float* bound);
+    // 0 where that pass takes its two roots per term exactly (correctly
+    // rounded); else e > 0: each root comes from an estimate of 1/sqrt within
+    // relative error e, and the caller widens its bounds for that.
+    double rootEstimateError;
     // Last step of the masking spread: s[i] = hyp(s[i], hyp(forward[i], backward[i])),
     // each hypotenuse rounded to float.
     void (*combineMasking)(float* s, const float* forward, const float* backward, int n);

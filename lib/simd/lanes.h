@@ -35,6 +35,10 @@
 //   F::atLeast(x, limit, a, b)    per lane x >= limit ? a : b
 //   F::storeSamples(int16_t* p, v) each lane, which lies in [-32768, 32767],
 //                                 truncated toward zero and stored as int16
+//   F::rootEstimateError          0, or e > 0 where the instruction set has a
+//                                 fast reciprocal square root estimate:
+//   F::inverseRootEstimate(v)     (only where e > 0) per lane 1/sqrt(x) within
+//                                 relative error e; 0 gives +inf, +inf gives 0
 //
 // No fused multiply-add is used anywhere: every product and sum is rounded on
 // its own, as in the scalar code. Each source that includes a lanes header
@@ -54,8 +58,9 @@
 // A float-lanes type NAME over the lane vector VECTOR of WIDTH floats, from
 // the instruction set's broadcast, zero, unaligned load and store, square
 // root, a select ATLEAST(x, limit, then, otherwise) on raw registers and
-// STORESAMPLES(int16_t* p, raw), the truncating store of storeSamples.
-#define Q58_FLOAT_LANES(NAME, VECTOR, WIDTH, SET1, ZERO, LOAD, STORE, SQRT, ATLEAST, STORESAMPLES)           \
+// STORESAMPLES(int16_t* p, raw), the truncating store of storeSamples; the
+// remaining arguments are further members (rootEstimateError at least).
+#define Q58_FLOAT_LANES(NAME, VECTOR, WIDTH, SET1, ZERO, LOAD, STORE, SQRT, ATLEAST, STORESAMPLES, ...)      \
     struct NAME {                                                                                            \
         using V = VECTOR;                                                                                    \
         static constexpr int width = WIDTH;                                                                  \
@@ -66,4 +71,5 @@
         static V sqrt(V a) { return {SQRT(a.v)}; }                                                           \
         static V atLeast(V x, V limit, V then, V otherwise) { return {ATLEAST(x.v, limit.v, then.v, otherwise.v)}; } \
         static void storeSamples(int16_t* p, V a) { STORESAMPLES(p, a.v); }                                  \
+        __VA_ARGS__                                                                                          \
     };

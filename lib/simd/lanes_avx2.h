@@ -66,6 +66,7 @@ inline void avx2StoreSamples(int16_t* p, __m256 x) {
 }
 Q58_LANE_VECTOR(Avx2Floats8, __m256, _mm256_add_ps, _mm256_sub_ps, _mm256_mul_ps)
 Q58_FLOAT_LANES(Floats, Avx2Floats8, 8, _mm256_set1_ps, _mm256_setzero_ps, _mm256_loadu_ps, _mm256_storeu_ps,
-                _mm256_sqrt_ps, avx2AtLeast, avx2StoreSamples)
+                _mm256_sqrt_ps, avx2AtLeast, avx2StoreSamples,
+                static constexpr double rootEstimateError = 0.0;)
 
 }  // namespace

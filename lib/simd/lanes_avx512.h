@@ -96,7 +96,11 @@ inline void avx512StoreSamples(int16_t* p, __m512 x) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvtsepi32_epi16(allFloatLanes, whole));
 }
 Q58_LANE_VECTOR(Avx512Floats16, __m512, _mm512_add_ps, _mm512_sub_ps, _mm512_mul_ps)
+// VRSQRT14PS: within 2^-14 of 1/sqrt(x) relative, denormal inputs included
+// (without DAZ, which q58 never sets); processors may differ in the bits.
+inline __m512 avx512InverseRoot(__m512 a) { return _mm512_maskz_rsqrt14_ps(allFloatLanes, a); }
 Q58_FLOAT_LANES(WideFloats, Avx512Floats16, 16, _mm512_set1_ps, _mm512_setzero_ps, _mm512_loadu_ps, _mm512_storeu_ps,
-                avx512Sqrt, avx512AtLeast, avx512StoreSamples)
+                avx512Sqrt, avx512AtLeast, avx512StoreSamples, static constexpr double rootEstimateError = 0x1p-14;
+                static V inverseRootEstimate(V a) { return {avx512InverseRoot(a.v)}; })
 
 }  // namespace

@@ -99,6 +99,7 @@ struct Floats {
         for (int i = 0; i < 4; ++i) p[i] = v.lane[i];
     }
     static V sqrt(const V& a) { return map4<float>([&](int i) { return std::sqrt(a.lane[i]); }); }
+    static constexpr double rootEstimateError = 0.0;
     static V atLeast(const V& x, const V& limit, const V& then, const V& otherwise) {
         return map4<float>([&](int i) { return x.lane[i] >= limit.lane[i] ? then.lane[i] : otherwise.lane[i]; });
     }

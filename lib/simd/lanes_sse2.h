@@ -95,6 +95,7 @@ inline void sse2StoreSamples(int16_t* p, __m128 x) {
 }
 Q58_LANE_VECTOR(Sse2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
 Q58_FLOAT_LANES(Floats, Sse2Floats4, 4, _mm_set1_ps, _mm_setzero_ps, _mm_loadu_ps, _mm_storeu_ps, _mm_sqrt_ps,
-                sse2AtLeast, sse2StoreSamples)
+                sse2AtLeast, sse2StoreSamples,
+                static constexpr double rootEstimateError = 0.0;)
 
 }  // namespace

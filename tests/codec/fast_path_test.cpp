@@ -530,6 +530,62 @@ TEST_F(FastPath, EveryKernelVariantGivesTheBalanceTermsOfTheLiteralMeasure) {
     }
 }
 
+// The first pass's promise, bin by bin: on every kernel variant (exact roots
+// or root estimates), each trial's float term lies within that bin's bound
+// of the reference's term. One-bin bands of many sizes and shapes: random,
+// one channel silent, and the two channels turned so that some trial angle
+// adds them in phase (the largest sums, where relative errors weigh most).
+TEST_F(FastPath, FirstPassTermsStayWithinTheirBoundOnEveryKernelVariant) {
+    constexpr int steps = 96;
+    std::vector<float> raRe(steps), raIm(steps), rbRe(steps), rbIm(steps);
+    for (int j = 0; j < steps; ++j) {
+        Complex ra;
+        Complex rb;
+        rootOfUnity(-j, 2 * steps, 1.0f, ra);
+        rootOfUnity(j, 2 * steps, 1.0f, rb);
+        raRe[static_cast<std::size_t>(j)] = ra.re;
+        raIm[static_cast<std::size_t>(j)] = ra.im;
+        rbRe[static_cast<std::size_t>(j)] = rb.re;
+        rbIm[static_cast<std::size_t>(j)] = rb.im;
+    }
+    std::mt19937 rng(73);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (InstructionSet level : availableInstructionSets()) {
+        const CodecKernels& kernels = simdKernels(level)->codec;
+        const PhaseBoundScales scales = phaseBoundScales(kernels.rootEstimateError);
+        for (int exponent : {-140, -60, -20, 0, 10, 40, 57}) {
+            for (int shape = 0; shape < 3; ++shape) {
+                for (int trial = 0; trial < 40; ++trial) {
+                    const float size = std::ldexp(1.0f, exponent);
+                    const Complex a{size * uniform(rng), size * uniform(rng)};
+                    Complex b{size * uniform(rng), size * uniform(rng)};
+                    if (shape == 1) b = {0.0f, 0.0f};
+                    if (shape == 2) {
+                        Complex turn;
+                        rootOfUnity(2 * trial, 2 * steps, 1.0f, turn);
+                        b = {static_cast<float>(static_cast<double>(a.re) * turn.re - static_cast<double>(a.im) * turn.im),
+                             static_cast<float>(static_cast<double>(a.re) * turn.im + static_cast<double>(a.im) * turn.re)};
+                    }
+                    float magnitudeA, magnitudeB, farFrom, farBound, nearBound;
+                    ASSERT_TRUE(kernels.prepareBand(&a.re, &a.im, &b.re, &b.im, 1, scales.far, scales.near,
+                                                    &magnitudeA, &magnitudeB, &farFrom, &farBound, &nearBound));
+                    std::vector<float> approx(steps), bound(steps);
+                    kernels.approximatePhaseTrials(&a, &b, 1, &farFrom, &farBound, &nearBound, raRe.data(),
+                                                   raIm.data(), rbRe.data(), rbIm.data(), steps, approx.data(),
+                                                   bound.data());
+                    const std::vector<float> exact = referenceScores({a}, {b}, steps);
+                    for (std::size_t j = 0; j < static_cast<std::size_t>(steps); ++j) {
+                        const double off = std::fabs(static_cast<double>(approx[j]) - exact[j]);
+                        ASSERT_LE(off, static_cast<double>(bound[j]) + scales.perBin)
+                            << instructionSetName(level) << ", 2^" << exponent << ", shape " << shape << ", angle "
+                            << j << ": " << approx[j] << " vs " << exact[j];
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
     for (InstructionSet level : availableInstructionSets()) {
         const CodecOptions onLevel{CodecPath::fast, level};
