@@ -530,24 +530,23 @@ TEST_F(FastPath, EveryKernelVariantGivesTheBalanceTermsOfTheLiteralMeasure) {
     }
 }
 
+// Opens the fast path's working data: how many angles the last search scored exactly.
+class SearchProbe : public Elb1764 {
+public:
+    explicit SearchProbe(CodecOptions options = {}) : Elb1764(defaultCodecParameters, defaultEncoderTuning, options) {}
+    int exactTrials() const { return fast->lastExactTrials; }
+    const FastPathData& data() const { return *fast; }
+};
+
 // The first pass's promise, bin by bin: on every kernel variant (exact roots
 // or root estimates), each trial's float term lies within that bin's bound
 // of the reference's term. One-bin bands of many sizes and shapes: random,
 // one channel silent, and the two channels turned so that some trial angle
 // adds them in phase (the largest sums, where relative errors weigh most).
 TEST_F(FastPath, FirstPassTermsStayWithinTheirBoundOnEveryKernelVariant) {
-    constexpr int steps = 96;
-    std::vector<float> raRe(steps), raIm(steps), rbRe(steps), rbIm(steps);
-    for (int j = 0; j < steps; ++j) {
-        Complex ra;
-        Complex rb;
-        rootOfUnity(-j, 2 * steps, 1.0f, ra);
-        rootOfUnity(j, 2 * steps, 1.0f, rb);
-        raRe[static_cast<std::size_t>(j)] = ra.re;
-        raIm[static_cast<std::size_t>(j)] = ra.im;
-        rbRe[static_cast<std::size_t>(j)] = rb.re;
-        rbIm[static_cast<std::size_t>(j)] = rb.im;
-    }
+    const SearchProbe codec;
+    const FastPathData& tables = codec.data();
+    const int steps = defaultEncoderTuning.phaseSearchSteps;
     std::mt19937 rng(73);
     std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
     for (InstructionSet level : availableInstructionSets()) {
@@ -569,10 +568,11 @@ TEST_F(FastPath, FirstPassTermsStayWithinTheirBoundOnEveryKernelVariant) {
                     float magnitudeA, magnitudeB, farFrom, farBound, nearBound;
                     ASSERT_TRUE(kernels.prepareBand(&a.re, &a.im, &b.re, &b.im, 1, scales.far, scales.near,
                                                     &magnitudeA, &magnitudeB, &farFrom, &farBound, &nearBound));
-                    std::vector<float> approx(steps), bound(steps);
-                    kernels.approximatePhaseTrials(&a, &b, 1, &farFrom, &farBound, &nearBound, raRe.data(),
-                                                   raIm.data(), rbRe.data(), rbIm.data(), steps, approx.data(),
-                                                   bound.data());
+                    std::vector<float> approx(tables.trialRaReF.size()), bound(tables.trialRaReF.size());
+                    kernels.approximatePhaseTrials(&a, &b, 1, &farFrom, &farBound, &nearBound,
+                                                   tables.trialRaReF.data(), tables.trialRaImF.data(),
+                                                   tables.trialRbReF.data(), tables.trialRbImF.data(), steps,
+                                                   approx.data(), bound.data());
                     const std::vector<float> exact = referenceScores({a}, {b}, steps);
                     for (std::size_t j = 0; j < static_cast<std::size_t>(steps); ++j) {
                         const double off = std::fabs(static_cast<double>(approx[j]) - exact[j]);
@@ -612,12 +612,6 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
     }
 }
 
-// Opens the fast path's working data: how many angles the last search scored exactly.
-class SearchProbe : public Elb1764 {
-public:
-    explicit SearchProbe(CodecOptions options = {}) : Elb1764(defaultCodecParameters, defaultEncoderTuning, options) {}
-    int exactTrials() const { return fast->lastExactTrials; }
-};
 
 // Bands built to put the reference's choice on a knife edge: two channels
 // one angle apart, the angle exactly between two trial angles (so that the
