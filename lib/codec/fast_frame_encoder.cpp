@@ -93,7 +93,7 @@ int Elb1764::encodeBandPhaseFast(Complex* a, Complex* b, int n, int32_t& prevAng
 //   x = 2n 2^-140, each side widened by 2^-40 (A + E + x) for its own
 //   double rounding (exact differences of floats, a few roundings of 2^-53).
 // - Where the first pass estimates its roots (kernels' rootEstimateError
-//   e <= 2^-14 > 0: y = (1/sqrt s)(1 + e1), term = (1/sqrt y)(1 + e2), s
+//   0 < e <= 2^-14: y = (1/sqrt s)(1 + e1), term = (1/sqrt y)(1 + e2), s
 //   the rounded square sum), its term is sqrt(rho) (1 + d) with rho = sqrt s
 //   exactly and |d| <= (1 + e) / sqrt(1 - e) - 1 <= 1.5001 e. rho obeys
 //   the bound on r' above, so rho <= 1.0002 L + 2^-73 and the extra error

@@ -79,8 +79,6 @@ struct FastPathData {
     int lastExactTrials = 0;
 };
 
-// The per-code values, by the expressions of the reference steps; the
-// tables above hold these.
 // The scales of the phase search's first-pass bounds, for kernels whose
 // pass estimates roots within rootEstimateError (0: exact roots): per bin,
 // farBound = far root + 2^-41 and nearBound = near root + 2^-35 bound how far
@@ -93,6 +91,8 @@ struct PhaseBoundScales {
 };
 PhaseBoundScales phaseBoundScales(double rootEstimateError);
 
+// The per-code values, by the expressions of the reference steps; the
+// tables above hold these.
 float encoderGainOf(const CodecParameters& parameters, int code);
 float decoderGainOf(const CodecParameters& parameters, int code);
 float noiseAmplitudeOf(const CodecParameters& parameters, int code);

@@ -612,7 +612,6 @@ TEST_F(FastPath, FastBandPhaseMatchesTheReferenceForEveryHistory) {
     }
 }
 
-
 // Bands built to put the reference's choice on a knife edge: two channels
 // one angle apart, the angle exactly between two trial angles (so that the
 // two best scores agree in exact arithmetic and only rounding picks one), or
