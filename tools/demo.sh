@@ -16,4 +16,4 @@ mkdir -p out
 cd out
 "../$build/q58" sample.wav sample.q58
 ls -l sample.wav sample.q58 sample.q58.wav
-"../$build/q58info" sample.q58 | head -n 13
+"../$build/q58info" sample.q58 | sed -n 1,13p

@@ -45,7 +45,7 @@ cmake --build "$build" -j"$jobs" --target q58 q58_make_sample q58_shared q58_sta
 # inside the scratch folder too.
 DESTDIR="$work/root" cmake --install "$build" --prefix "$prefix" >/dev/null
 mv "$work/root$prefix" "$prefix"
-libdir=$(dirname "$(find "$prefix" -name 'libq58.so.1' | head -n 1)")
+libdir=$(dirname "$(find "$prefix" -name 'libq58.so.1' -print -quit)")
 [ -n "$libdir" ] || fail "libq58.so.1 not installed"
 for f in "$prefix/include/q58.h" "$libdir/libq58.so" "$libdir/libq58.a" "$libdir/pkgconfig/q58.pc" \
          "$libdir/cmake/q58/q58Config.cmake" "$libdir/cmake/q58/q58ConfigVersion.cmake"; do
@@ -79,7 +79,7 @@ run_consumer "pkg-config, shared" "$work/consumer-pc"
 static_libs=$(pkg-config --static --libs q58 | sed 's/-lq58//')
 cc -std=c99 -Wall -Wextra -Werror tools/library-consumer/consumer.c $(pkg-config --cflags q58) \
    "$libdir/libq58.a" $static_libs -o "$work/consumer-static"
-! ldd "$work/consumer-static" | grep -q libq58 || fail "the static consumer links libq58.so"
+! ldd "$work/consumer-static" | grep libq58 >/dev/null || fail "the static consumer links libq58.so"
 run_consumer "pkg-config, static" "$work/consumer-static"
 
 step "outside program through find_package"

@@ -49,7 +49,9 @@ trap 'dpkg -r q58 >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 # updated by the package's ldconfig trigger.
 [ -f /usr/include/q58.h ]
 pkg-config --exists q58 2>/dev/null || [ -n "$(find /usr/lib -name q58.pc -path '*pkgconfig*' -print -quit)" ]
-ldconfig -p | grep -q 'libq58\.so\.1 '
+# grep reads the whole listing: with -q it would stop at the first match and,
+# under pipefail, ldconfig's broken pipe would fail the check.
+ldconfig -p | grep 'libq58\.so\.1 ' >/dev/null
 # The GStreamer plugin, found by GStreamer where it looks by itself.
 if [ -f "$build/gstreamer/plugins/libgstq58.so" ] && [ "${gst_dir#/}" != "$gst_dir" ] && command -v gst-inspect-1.0 >/dev/null; then
   env -u GST_PLUGIN_PATH GST_REGISTRY="$scratch/registry.bin" gst-inspect-1.0 q58dec >/dev/null

@@ -13,7 +13,7 @@ out=${Q58_WEB_OUT:-web}
 gen=build-web/generated
 mkdir -p "$gen"
 version=$(sed -n 's/^project(q58 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || version=$(grep -o 'VERSION [0-9]*\.[0-9]*\.[0-9]*' CMakeLists.txt | head -1 | cut -d' ' -f2)
+[ -n "$version" ] || version=$(grep -m 1 -o 'VERSION [0-9]*\.[0-9]*\.[0-9]*' CMakeLists.txt | cut -d' ' -f2)
 IFS=. read -r major minor patch <<<"$version"
 sed -e "s/@PROJECT_VERSION@/$version/g" -e "s/@PROJECT_VERSION_MAJOR@/$major/g" \
     -e "s/@PROJECT_VERSION_MINOR@/$minor/g" -e "s/@PROJECT_VERSION_PATCH@/$patch/g" \
