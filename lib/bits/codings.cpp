@@ -170,6 +170,8 @@ namespace {
 // Reads the codings' fields through da_BinReader::readBoundedByBits, one
 // field at a time: the plain form the windowed reading must agree with.
 struct FieldsByBits {
+    // The recursive codings below, literally: the reference for the walks.
+    static constexpr bool walksParts = false;
     da_BinReader& in;
     int readBounded(int range) { return in.readBoundedByBits(range); }
     void finish() {}
@@ -196,6 +198,10 @@ uint64_t loadStreamOrder64(const uint8_t* p) {
 // gives them. finish() hands the position back to the reader.
 class FieldWindow {
 public:
+    // The codings walk their parts with a stack of their own, so that the
+    // window stays in registers.
+    static constexpr bool walksParts = true;
+
     explicit FieldWindow(da_BinReader& in)
         : in(in), position(in.bitPosition), lastWholeByte((in.capacityBits() >> 3) - 8) {}
 
@@ -209,13 +215,11 @@ public:
         // low bits and the bit that follows them.
         const uint64_t top = (window << (position - windowStart)) >> (64 - length);
         const uint64_t low = top >> 1;
-        uint64_t mirrored = low;
-        if (low < spare) {
-            mirrored += power * (top & 1u);
-            position += length;
-        } else {
-            position += length - 1;
-        }
+        // Whether the field takes its extra bit depends on the data: no
+        // branch to mispredict.
+        const uint64_t extra = low < spare ? 1u : 0u;
+        const uint64_t mirrored = low + power * (top & extra);
+        position += length - 1 + static_cast<int>(extra);
         return static_cast<int>(static_cast<uint64_t>(range) - 1 - mirrored);
     }
 
@@ -281,12 +285,98 @@ void readSumSplitRange(Fields& fields, int* values, long long maxValue, int coun
     readSumSplitRange(fields, values + half, maxValue, count - half, total - left);
 }
 
+// readSubsetRange's reads and results in the same order (a pivot, the part
+// below it, the part above), with the parts above waiting on a stack. A
+// part with a single choice for its pivot has a single choice everywhere
+// below it: its positions are packed from low up and nothing is read.
+template <class Fields>
+void readSubsetParts(Fields& fields, int* positions, long long low, long long high, int count) {
+    struct Part {
+        int* positions;
+        long long low;
+        long long high;
+        int count;
+    };
+    Part pending[32];  // one per halving of an int count
+    int depth = 0;
+    for (;;) {
+        if (count > 0) {
+            const long long choices = (high - low + 1) - count + 1;
+            if (choices > 1) {
+                const int middle = count / 2;
+                const long long pivot = low + middle + fields.readBounded(clampToInt(choices));
+                positions[middle] = clampToInt(pivot);
+                pending[depth++] = Part{positions + middle + 1, pivot + 1, high, count - middle - 1};
+                high = pivot - 1;
+                count = middle;
+                continue;
+            }
+            for (int i = 0; i < count; ++i) positions[i] = clampToInt(low + i);
+        }
+        if (depth == 0) return;
+        --depth;
+        positions = pending[depth].positions;
+        low = pending[depth].low;
+        high = pending[depth].high;
+        count = pending[depth].count;
+    }
+}
+
+// readSumSplitRange's reads and results in the same order (a split, its
+// first half, its second), with the second halves waiting on a stack. A
+// total of 0 or of count * maxValue fixes every value below it: each split
+// there has a single choice and nothing is read.
+template <class Fields>
+void readSumSplitParts(Fields& fields, int* values, long long maxValue, int count, long long total) {
+    struct Part {
+        int* values;
+        int count;
+        long long total;
+    };
+    Part pending[32];  // one per halving of an int count
+    int depth = 0;
+    for (;;) {
+        if (count > 1 && total != 0 && total != maxValue * count) {
+            const int half = count / 2;
+            const long long hi = minOf(total, maxValue * half);
+            const long long lo = maxOf(0, total - maxValue * (count - half));
+            const long long left = lo + fields.readBounded(clampToInt(hi - lo + 1));
+            pending[depth++] = Part{values + half, count - half, total - left};
+            count = half;
+            total = left;
+            continue;
+        }
+        if (count == 1) {
+            values[0] = static_cast<int>(total);
+        } else {
+            const int fixed = total == 0 ? 0 : static_cast<int>(maxValue);
+            for (int i = 0; i < count; ++i) values[i] = fixed;
+        }
+        if (depth == 0) return;
+        --depth;
+        values = pending[depth].values;
+        count = pending[depth].count;
+        total = pending[depth].total;
+    }
+}
+
 template <class Fields>
 void readSumSplitOf(Fields& fields, int* values, int maxValue, int count, int total) {
     if (count <= 0) return;
     const long long limit = maxValue > 0 ? maxValue : 0;
     const long long sum = minOf(maxOf(total, 0), limit * count);
-    readSumSplitRange(fields, values, limit, count, sum);
+    if constexpr (Fields::walksParts)
+        readSumSplitParts(fields, values, limit, count, sum);
+    else
+        readSumSplitRange(fields, values, limit, count, sum);
+}
+
+template <class Fields>
+void readSubsetOf(Fields& fields, int* positions, int low, int high, int count) {
+    if constexpr (Fields::walksParts)
+        readSubsetParts(fields, positions, low, high, count);
+    else
+        readSubsetRange(fields, positions, low, high, count);
 }
 
 template <class Fields>
@@ -345,7 +435,7 @@ int da_BinReader::readBounded(int range) {
 }
 
 void da_BinReader::readSubset(int* positions, int low, int high, int count) {
-    readFields([&](auto& fields) { readSubsetRange(fields, positions, low, high, count); });
+    readFields([&](auto& fields) { readSubsetOf(fields, positions, low, high, count); });
 }
 
 void da_BinReader::readSumSplit(int* values, int maxValue, int count, int total) {
