@@ -40,33 +40,15 @@ void Elb1764::fillNoiseFast(float* y, const int* codes) {
         std::fill(amplitudes + f.noiseEdges[static_cast<std::size_t>(i)],
                   amplitudes + f.noiseEdges[static_cast<std::size_t>(i) + 1], amplitude);
     }
-    // The generator runs in local variables and leaves its draws (the bits
-    // noiseValue reads) in a buffer, a chunk at a time: the kernel call for
-    // one chunk overlaps the generator's serial steps for the next.
-    //
-    // Each step is noiseStep's x = state (state + 1) + counter, modulo 2^64,
-    // computed as state^2 + sum with sum = state + counter carried from the
-    // step before: the next state then waits for one multiply and one
-    // addition, and the sum for the step after is formed beside it.
-    uint64_t state = static_cast<uint64_t>(noiseState);
-    uint32_t counter = static_cast<uint32_t>(noiseCounter);
-    const auto signedCounter = [](uint32_t c) { return static_cast<uint64_t>(static_cast<int64_t>(wrapToInt32(c))); };
-    uint64_t sum = state + signedCounter(counter);
-    const int n = p.noiseBins;
-    constexpr int chunk = 64;
-    int32_t draws[chunk];
-    for (int start = 0; start < n; start += chunk) {
-        const int count = std::min(chunk, n - start);
-        for (int k = 0; k < count; ++k) {
-            state = state * state + sum;
-            counter += 1u;
-            sum = state + signedCounter(counter);
-            draws[k] = wrapToInt32(static_cast<uint32_t>(state >> 16));
-        }
-        kernels.codec.noiseValues(draws, count, amplitudes + start, y + start);
-    }
-    noiseState = wrapToInt64(state);
-    noiseCounter = wrapToInt32(counter);
+    // The draws come a chunk at a time, and the kernel call for one chunk
+    // overlaps the generator's serial steps for the next.
+    int32_t* draws = f.noiseBinDraws.data();
+    NoiseGeneratorState generator{noiseCounter, noiseState};
+    f.noiseDraws.take(generator, draws, [&](int start, int count) {
+        kernels.codec.noiseValues(draws + start, count, amplitudes + start, y + start);
+    });
+    noiseCounter = generator.counter;
+    noiseState = generator.state;
 }
 
 // Tones replace the noise of their bins.

@@ -77,6 +77,8 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
         noiseAmplitudes = tableOf(p.noiseBits, [&p](int code) { return noiseAmplitudeOf(p, code); });
         toneAmplitudes = tableOf(p.toneBits - 1, [&p](int code) { return toneAmplitudeOf(p, code); });
         noiseBinAmplitudes.assign(static_cast<std::size_t>(std::max(p.noiseBins, 1)), 0.0f);
+        noiseBinDraws.assign(static_cast<std::size_t>(std::max(p.noiseBins, 1)), 0);
+        noiseDraws = NoiseDraws(p.noiseBins);
         const auto inOrder = [](const std::vector<int>& edges) {
             if (edges.empty() || edges.front() != 0 || edges.back() > blockLength) return false;
             for (std::size_t i = 1; i < edges.size(); ++i)

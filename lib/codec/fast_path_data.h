@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/codec_parameters.h"
+#include "codec/noise_draws.h"
 #include "base/complex.h"
 
 struct FastPathData {
@@ -63,6 +64,8 @@ struct FastPathData {
 
     // Working arrays.
     std::vector<float> noiseBinAmplitudes;  // the decoder's noise amplitude of each noise bin
+    std::vector<int32_t> noiseBinDraws;     // the decoder's draws of a frame, one per noise bin
+    NoiseDraws noiseDraws;                  // where those draws come from
     std::vector<double> bandLanes;    // 4 doubles per bin: a.re, a.im, b.re, b.im
     std::vector<float> trialScores;   // one per trial angle, padded
     // Phase search first pass: per bin the error bounds, per trial the float
