@@ -104,10 +104,16 @@ bool Elb1764::stereoFromMonoFast(const float* y, int gainCode, const int* balanc
     const int above = f.balanceEdges.back();
     kernels.codec.spreadBalanced(y + above, blockLength - above, gain, false, 0.0f, 0.0f, sideScale, left + above,
                                  right + above);
+    // The spread left every imaginary part +0; phase bands overlap only
+    // when their edges do not run in order, and then a second turn would
+    // meet parts that are not.
     for (int i = 0; i < p.phaseBands; ++i) {
         const int start = f.phaseEdges[static_cast<std::size_t>(i)];
-        rotateBandPhaseFast(left + start, right + start, f.phaseEdges[static_cast<std::size_t>(i) + 1] - start,
-                            phaseCodes[i]);
+        const int n = f.phaseEdges[static_cast<std::size_t>(i) + 1] - start;
+        Complex turnA, turnB;
+        if (!f.phaseRunsUsable || !f.tabledTurns(phaseCodes[i], turnA, turnB) ||
+            !kernels.codec.turnRealBands(left + start, right + start, n, turnA, turnB))
+            rotateBandPhaseFast(left + start, right + start, n, phaseCodes[i]);
     }
     return true;
 }

@@ -206,15 +206,11 @@ int Elb1764::searchBandPhaseFast(const Complex* a, const Complex* b, int n, floa
 }
 
 void Elb1764::rotateBandPhaseFast(Complex* a, Complex* b, int n, int code) const {
-    const FastPathData& f = *fast;
-    const int codes = static_cast<int>(f.codeTurn.size());
-    if (codes == 0 || code <= -codes || code >= codes) {
+    Complex turnA, turnB;
+    if (!fast->tabledTurns(code, turnA, turnB)) {
         rotateBandPhase(a, b, n, code);
         return;
     }
-    // rootOfUnity(code) for a and rootOfUnity(-code) for b, from the tables.
-    const Complex turnA = code >= 0 ? f.codeTurn[at(code)] : f.codeTurnBack[at(-code)];
-    const Complex turnB = code >= 0 ? f.codeTurnBack[at(code)] : f.codeTurn[at(-code)];
     kernels.codec.rotateBands(a, b, n, turnA, turnB);
 }
 

@@ -86,6 +86,7 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
             return true;
         };
         stereoRunsUsable = inOrder(balanceEdges);
+        phaseRunsUsable = inOrder(phaseEdges);
     }
     if (!encoderBlocks) return;
 
@@ -145,4 +146,13 @@ FastPathData::FastPathData(const CodecParameters& p, const EncoderTuning& tuning
             static_cast<double>(noiseEdges[static_cast<std::size_t>(i)]) * tuning.noiseNormExponentSlope +
             tuning.noiseNormExponent);
     encoderGains = tableOf(p.gainBits, [&p](int code) { return encoderGainOf(p, code); });
+}
+
+bool FastPathData::tabledTurns(int code, Complex& turnA, Complex& turnB) const {
+    const int codes = static_cast<int>(codeTurn.size());
+    if (codes == 0 || code <= -codes || code >= codes) return false;
+    const std::size_t index = static_cast<std::size_t>(code >= 0 ? code : -code);
+    turnA = code >= 0 ? codeTurn[index] : codeTurnBack[index];
+    turnB = code >= 0 ? codeTurnBack[index] : codeTurn[index];
+    return true;
 }

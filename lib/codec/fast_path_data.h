@@ -38,6 +38,9 @@ struct FastPathData {
     std::vector<double> trialRaRe, trialRaIm, trialRbRe, trialRbIm;
     // Turns of a phase code c: codeTurn[c] = e^(2 pi i c / S), codeTurnBack[c] = e^(-2 pi i c / S).
     std::vector<Complex> codeTurn, codeTurnBack;
+    // The turns of code for the two channels, rootOfUnity(code) and
+    // rootOfUnity(-code), when the tables hold them.
+    bool tabledTurns(int code, Complex& turnA, Complex& turnB) const;
 
     // Masking decay from bin i-1 to bin i (entry i >= 1) over the tone bins.
     std::vector<double> maskingFactors;
@@ -61,6 +64,8 @@ struct FastPathData {
     // that the balance bands and the bins above them tile it (the decoder's
     // one-pass spread and balance).
     bool stereoRunsUsable = false;
+    // The same for the phase edges: the phase bands are then disjoint.
+    bool phaseRunsUsable = false;
 
     // Working arrays.
     std::vector<float> noiseBinAmplitudes;  // the decoder's noise amplitude of each noise bin

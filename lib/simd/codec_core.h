@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "base/complex_ops.h"
 
@@ -331,6 +332,43 @@ inline void rotateBands(Complex* a, Complex* b, int n, Complex turnA, Complex tu
     }
 }
 
+// rotateBands for bins whose imaginary parts are +0 (as the spread leaves
+// them), in float arithmetic: with im = 0 each part is one product of two
+// floats, exact in double, plus a signed zero, so the double form rounds
+// to the float product, which is what float arithmetic gives, zero signs
+// included, except where a nonzero product underflows to a zero (whose sign
+// then meets that of the other zero) or a part is not finite. Returns false,
+// writing nothing, unless every real part is 0 or of a magnitude in
+// [2^-100, 2^127] (with turns of magnitude at most 1 no product underflows);
+// the caller then takes rotateBands.
+template <class F>
+inline bool turnRealBands(Complex* a, Complex* b, int n, Complex turnA, Complex turnB) {
+    // On the magnitudes' bit patterns, which order like the magnitudes
+    // (NaNs above infinity): 2^-100 is 27 << 23, 2^127 is 254 << 23.
+    constexpr uint32_t lowest = 27u << 23, highest = 254u << 23;
+    uint32_t outside = 0;
+    for (int k = 0; k < n; ++k) {
+        uint32_t l, r;
+        std::memcpy(&l, &a[k].re, sizeof l);
+        std::memcpy(&r, &b[k].re, sizeof r);
+        l &= 0x7FFFFFFFu;
+        r &= 0x7FFFFFFFu;
+        outside |= (l != 0) & (l - lowest > highest - lowest);
+        outside |= (r != 0) & (r - lowest > highest - lowest);
+    }
+    const bool turnsSmall = std::fabs(turnA.re) <= 1.0f && std::fabs(turnA.im) <= 1.0f &&
+                            std::fabs(turnB.re) <= 1.0f && std::fabs(turnB.im) <= 1.0f;
+    if (outside != 0 || !turnsSmall) return false;
+    const float zero = 0.0f;
+    for (int k = 0; k < n; ++k) {
+        const float l = a[k].re;
+        const float r = b[k].re;
+        a[k] = Complex{l * turnA.re - zero * turnA.im, zero * turnA.re + l * turnA.im};
+        b[k] = Complex{r * turnB.re - zero * turnB.im, zero * turnB.re + r * turnB.im};
+    }
+    return true;
+}
+
 // The stereo balance in the literal form, bin by bin. It has no explicit
 // lanes: the compiler's loop vectoriser (which keeps every IEEE operation
 // and rounding) turns it into vector code for each kernel source's
@@ -380,6 +418,13 @@ inline void noiseValues(const int32_t* draws, int n, const float* amplitudes, fl
 // compiler's vectoriser turns into vector code for each instruction set;
 // writing whole bins lets it store whole vectors, where the balance alone,
 // which keeps the imaginary parts, stores every real part on its own.
+//
+// Each step that is one product or one sum of two floats runs in float
+// arithmetic: the double product of two floats is exact, and double has
+// more than twice float's precision, so rounding a double sum to float
+// gives the correctly rounded float sum; either way the float operation
+// gives the same bits (NaNs and infinities included) without the
+// conversions. mid and side take two operations each and stay in double.
 template <class D>
 inline void spreadBalanced(const float* y, int n, float gain, bool balanced, float towardLeft, float towardRight,
                            double sideScale, Complex* a, Complex* b) {
@@ -393,13 +438,14 @@ inline void spreadBalanced(const float* y, int n, float gain, bool balanced, flo
     }
     for (int k = 0; k < n; ++k) {
         const float value = gain * y[k];
-        const float sum = static_cast<float>(static_cast<double>(value) + value);
-        const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
-        const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
-        const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
-        const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
-        a[k] = Complex{static_cast<float>(static_cast<double>(mid) + side), 0.0f};
-        b[k] = Complex{static_cast<float>(static_cast<double>(mid) - side), 0.0f};
+        const float sum = value + value;
+        const float p = sum * towardLeft;
+        const float q = sum * towardRight;
+        const double wideP = p, wideQ = q;
+        const float mid = static_cast<float>((wideP + wideQ) * 0.5);
+        const float side = static_cast<float>((wideP - wideQ) / sideScale);
+        a[k] = Complex{mid + side, 0.0f};
+        b[k] = Complex{mid - side, 0.0f};
     }
 }
 

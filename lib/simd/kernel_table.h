@@ -32,7 +32,8 @@ constexpr CodecKernels codecKernelsOf() {
             F::rootEstimateError,
             codeckernels::combineMasking<D>, codeckernels::rateBins<D>,   codeckernels::balanceMagnitudes<D>,
             codeckernels::toSamples<F>,
-            codeckernels::rotateBands<D>,    codeckernels::balanceBands<D>, codeckernels::noiseValues<D>,
+            codeckernels::rotateBands<D>,    codeckernels::turnRealBands<F>, codeckernels::balanceBands<D>,
+            codeckernels::noiseValues<D>,
             codeckernels::spreadBalanced<D>};
 }
 

@@ -90,6 +90,10 @@ struct CodecKernels {
     // a[k] = a[k] turnA and b[k] = b[k] turnB, each product in double from
     // the floats, each part rounded to float.
     void (*rotateBands)(Complex* a, Complex* b, int n, Complex turnA, Complex turnB);
+    // The same for bins whose imaginary parts are all +0, with the same bits;
+    // false, writing nothing, for runs it leaves to rotateBands (a real part
+    // not finite or nonzero below 2^-100, a turn's part beyond 1).
+    bool (*turnRealBands)(Complex* a, Complex* b, int n, Complex turnA, Complex turnB);
     // The stereo balance of the real parts (the imaginary parts stay as they
     // are): sum = a + b, p = sum towardLeft, q = sum towardRight,
     // mid = (p + q) 0.5, side = (p - q) / sideScale, a = mid + side,

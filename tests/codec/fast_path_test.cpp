@@ -15,6 +15,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bits/bin_reader.h"
@@ -523,6 +524,102 @@ TEST_F(FastPath, EveryKernelVariantGivesTheBalanceTermsOfTheLiteralMeasure) {
                             << instructionSetName(level) << ", " << band.name << ", n " << n << ", bin " << k;
                         ASSERT_EQ(std::memcmp(&v[static_cast<std::size_t>(k)], &expectedV, sizeof(double)), 0)
                             << instructionSetName(level) << ", " << band.name << ", n " << n << ", bin " << k;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The decoder's stereo kernels take single float operations in float
+// arithmetic and turn real bins in float lanes; on every variant they must
+// give the bits of the double forms, for values from zeros of both signs
+// and subnormals to infinities and NaNs.
+TEST_F(FastPath, EveryKernelVariantSpreadsAndTurnsLikeTheDoubleForms) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Values {
+        const char* name;
+        std::vector<float> y;
+        bool turnable;  // every spread value inside the range the float turn takes
+    };
+    std::mt19937 rng(58);
+    std::uniform_real_distribution<float> ordinary(-3.0f, 3.0f);
+    std::vector<float> random(37);
+    for (float& v : random) v = ordinary(rng);
+    const std::vector<Values> rows = {
+        {"ordinary", random, true},
+        {"signed zeros and small normals", {0.0f, -0.0f, 0x1p-90f, -0x1p-90f, 1.0f, -0.0f, 0x1p-95f}, true},
+        {"tiny values whose products underflow", {-0x1p-140f, 0x1p-148f, -0x1p-120f, 0x1p-126f, -0x1p-149f}, false},
+        {"huge values", {0x1p126f, -0x1.fffffep127f, 0x1p100f}, false},
+        {"infinities and NaNs", {inf, -inf, nan, 1.0f, -nan}, false},
+    };
+    const auto bitsEqual = [](const std::vector<Complex>& x, const std::vector<Complex>& y) {
+        return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(Complex)) == 0;
+    };
+    // The turns of a 6-bit phase code, the identity, quarter turns and one
+    // with a part just above 1 (no valid table holds it; the float turn must
+    // leave it to rotateBands).
+    std::vector<std::pair<Complex, Complex>> turns;
+    for (int code : {0, 1, 7, 16, 31, 32, 48, 63}) {
+        Complex a, b;
+        rootOfUnity(code, 64, 1.0f, a);
+        rootOfUnity(-code, 64, 1.0f, b);
+        turns.push_back({a, b});
+    }
+    turns.push_back({Complex{0.0f, -1.0f}, Complex{-1.0f, 0.0f}});
+    turns.push_back({Complex{1.0000001f, 0.0f}, Complex{0.5f, -0.5f}});
+    for (InstructionSet level : availableInstructionSets()) {
+        const CodecKernels& kernels = simdKernels(level)->codec;
+        for (const Values& row : rows) {
+            const int n = static_cast<int>(row.y.size());
+            for (const bool balanced : {false, true}) {
+                for (const float towardRight : {0.0f, 0.3f, 0.5f, 1.0f}) {
+                    const float towardLeft = 1.0f - towardRight;
+                    const double sideScale = 2.0 * static_cast<double>(1.0f / 1.5f);
+                    const float gain = 0.75f;
+                    std::vector<Complex> a(row.y.size()), b(row.y.size()), wantA(row.y.size()), wantB(row.y.size());
+                    kernels.spreadBalanced(row.y.data(), n, gain, balanced, towardLeft, towardRight, sideScale,
+                                           a.data(), b.data());
+                    for (int k = 0; k < n; ++k) {
+                        const float value = gain * row.y[static_cast<std::size_t>(k)];
+                        float left = value, right = value;
+                        if (balanced) {
+                            const float sum = static_cast<float>(static_cast<double>(value) + value);
+                            const float p = static_cast<float>(static_cast<double>(sum) * towardLeft);
+                            const float q = static_cast<float>(static_cast<double>(sum) * towardRight);
+                            const float mid = static_cast<float>((static_cast<double>(p) + q) * 0.5);
+                            const float side = static_cast<float>((static_cast<double>(p) - q) / sideScale);
+                            left = static_cast<float>(static_cast<double>(mid) + side);
+                            right = static_cast<float>(static_cast<double>(mid) - side);
+                        }
+                        wantA[static_cast<std::size_t>(k)] = Complex{left, 0.0f};
+                        wantB[static_cast<std::size_t>(k)] = Complex{right, 0.0f};
+                    }
+                    const std::string where = std::string(instructionSetName(level)) + ", " + row.name +
+                                              (balanced ? ", balanced " : ", spread ") + std::to_string(towardRight);
+                    ASSERT_TRUE(bitsEqual(a, wantA)) << where;
+                    ASSERT_TRUE(bitsEqual(b, wantB)) << where;
+                    for (std::size_t t = 0; t < turns.size(); ++t) {
+                        std::vector<Complex> turnedA = a, turnedB = b, rotatedA = a, rotatedB = b;
+                        const bool took = kernels.turnRealBands(turnedA.data(), turnedB.data(), n, turns[t].first,
+                                                                turns[t].second);
+                        kernels.rotateBands(rotatedA.data(), rotatedB.data(), n, turns[t].first, turns[t].second);
+                        const bool turnInRange = t + 1 < turns.size();
+                        // The turnable rows keep a margin above 2^-100 that
+                        // the balance (which can shrink a part by some 5) keeps.
+                        if (row.turnable && turnInRange) {
+                            ASSERT_TRUE(took) << where << ", turn " << t;
+                        }
+                        if (!turnInRange) {
+                            ASSERT_FALSE(took) << where << ", turn " << t;
+                        }
+                        if (took) {
+                            ASSERT_TRUE(bitsEqual(turnedA, rotatedA)) << where << ", turn " << t;
+                            ASSERT_TRUE(bitsEqual(turnedB, rotatedB)) << where << ", turn " << t;
+                        } else {
+                            ASSERT_TRUE(bitsEqual(turnedA, a)) << where << ", turn " << t << ": wrote";
+                        }
                     }
                 }
             }
