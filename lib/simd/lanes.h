@@ -24,6 +24,8 @@
 //   D::transpose(a, b, c, d)      4 x 4 transpose, a..d holding the rows
 //   D::loadComplex(src, re, im)   4 Complex split into real and imaginary lanes
 //   D::storeComplex(dst, re, im)  the reverse, rounded to float
+//   D::addToComplex(dst, re, im)  dst[i] += (re[i], im[i]) rounded to float,
+//                                 the additions in float arithmetic
 // A width-8 double-lanes type W serves the wide transform engine (two
 // four-lane items per vector) with the above and:
 //   W::Half                       the width-4 type of the same instruction set

@@ -54,6 +54,12 @@ struct Doubles {
         _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(r, i));
         _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(r, i));
     }
+    static void addToComplex(Complex* dst, V re, V im) {
+        const __m128 r = _mm256_cvtpd_ps(re.v);
+        const __m128 i = _mm256_cvtpd_ps(im.v);
+        _mm_storeu_ps(&dst[0].re, _mm_add_ps(_mm_loadu_ps(&dst[0].re), _mm_unpacklo_ps(r, i)));
+        _mm_storeu_ps(&dst[2].re, _mm_add_ps(_mm_loadu_ps(&dst[2].re), _mm_unpackhi_ps(r, i)));
+    }
 };
 
 inline __m256 avx2AtLeast(__m256 x, __m256 limit, __m256 then, __m256 otherwise) {

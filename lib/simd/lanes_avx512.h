@@ -62,6 +62,14 @@ struct WideDoubles {
         _mm256_storeu_ps(&dst[0].re, _mm256_permute2f128_ps(low, high, 0x20));
         _mm256_storeu_ps(&dst[4].re, _mm256_permute2f128_ps(low, high, 0x31));
     }
+    static void addToComplex(Complex* dst, V re, V im) {
+        const __m256 r = avx512ToFloats(re);
+        const __m256 i = avx512ToFloats(im);
+        const __m256 low = _mm256_unpacklo_ps(r, i);
+        const __m256 high = _mm256_unpackhi_ps(r, i);
+        _mm256_storeu_ps(&dst[0].re, _mm256_add_ps(_mm256_loadu_ps(&dst[0].re), _mm256_permute2f128_ps(low, high, 0x20)));
+        _mm256_storeu_ps(&dst[4].re, _mm256_add_ps(_mm256_loadu_ps(&dst[4].re), _mm256_permute2f128_ps(low, high, 0x31)));
+    }
     static void storeSplit(float* low, float* high, V v) {
         const __m256 x = avx512ToFloats(v);
         _mm_storeu_ps(low, _mm256_castps256_ps128(x));

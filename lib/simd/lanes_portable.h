@@ -87,6 +87,12 @@ struct Doubles {
     static void storeComplex(Complex* dst, const V& re, const V& im) {
         for (int i = 0; i < 4; ++i) dst[i] = {static_cast<float>(re.lane[i]), static_cast<float>(im.lane[i])};
     }
+    static void addToComplex(Complex* dst, const V& re, const V& im) {
+        for (int i = 0; i < 4; ++i) {
+            dst[i].re = dst[i].re + static_cast<float>(re.lane[i]);
+            dst[i].im = dst[i].im + static_cast<float>(im.lane[i]);
+        }
+    }
 };
 
 struct Floats {

@@ -81,6 +81,12 @@ struct Doubles {
         _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(r, i));
         _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(r, i));
     }
+    static void addToComplex(Complex* dst, V re, V im) {
+        const __m128 r = toFloats(re);
+        const __m128 i = toFloats(im);
+        _mm_storeu_ps(&dst[0].re, _mm_add_ps(_mm_loadu_ps(&dst[0].re), _mm_unpacklo_ps(r, i)));
+        _mm_storeu_ps(&dst[2].re, _mm_add_ps(_mm_loadu_ps(&dst[2].re), _mm_unpackhi_ps(r, i)));
+    }
 };
 
 inline __m128 sse2AtLeast(__m128 x, __m128 limit, __m128 then, __m128 otherwise) {

@@ -491,7 +491,10 @@ struct StoreWindowed {
 };
 
 // The same, added into an accumulator: acc[n] = acc[n] + windowed value,
-// which is what an overlap-add of the stored windowed frame computes.
+// which is what an overlap-add of the stored windowed frame computes. That
+// sum of two floats is formed in float arithmetic: rounding the double sum
+// of two floats to float gives the correctly rounded float sum (double has
+// more than twice float's precision), so the bits are the same.
 struct AddWindowed {
     Complex* acc;
     const FastTransformPlan& plan;
@@ -501,9 +504,7 @@ struct AddWindowed {
         const CV<typename M::V> t =
             rotate(narrowCV(y), M::load(plan.synthesisPostRe + n), M::load(plan.synthesisPostIm + n));
         const typename M::V w = M::load(plan.window + n);
-        typename M::V accRe, accIm;
-        M::loadComplex(acc + n, accRe, accIm);
-        M::storeComplex(acc + n, accRe + narrow(t.re * w), accIm + narrow(t.im * w));
+        M::addToComplex(acc + n, t.re * w, t.im * w);
     }
 };
 
