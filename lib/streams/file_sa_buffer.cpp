@@ -28,11 +28,14 @@ namespace {
 // on request); without them the memory is ordinary and still correct.
 constexpr std::size_t hugePageBytes = std::size_t{1} << 21;
 
-bool onHugePages(int capacity) { return static_cast<std::size_t>(capacity) >= hugePageBytes; }
-
-uint8_t* allocate(int capacity)
+bool wantsHugePages(int capacity, FileSABuffer::Pages pages)
 {
-    if (!onHugePages(capacity))
+    return pages == FileSABuffer::Pages::hugeWhenLarge && static_cast<std::size_t>(capacity) >= hugePageBytes;
+}
+
+uint8_t* allocate(int capacity, bool huge)
+{
+    if (!huge)
         return new uint8_t[capacity];
     const std::size_t bytes = (static_cast<std::size_t>(capacity) + hugePageBytes - 1) / hugePageBytes * hugePageBytes;
     void* block = std::aligned_alloc(hugePageBytes, bytes);
@@ -42,9 +45,9 @@ uint8_t* allocate(int capacity)
     return static_cast<uint8_t*>(block);
 }
 
-void release(uint8_t* data, int capacity)
+void release(uint8_t* data, bool huge)
 {
-    if (onHugePages(capacity))
+    if (huge)
         std::free(data);
     else
         delete[] data;
@@ -52,22 +55,25 @@ void release(uint8_t* data, int capacity)
 #else
 // Sanitizers and other systems: ordinary memory, so that a sanitizer sees
 // the buffer as it sees every other allocation.
-uint8_t* allocate(int capacity) { return new uint8_t[capacity]; }
-void release(uint8_t* data, int) { delete[] data; }
+bool wantsHugePages(int, FileSABuffer::Pages) { return false; }
+uint8_t* allocate(int capacity, bool) { return new uint8_t[capacity]; }
+void release(uint8_t* data, bool) { delete[] data; }
 #endif
 
 }  // namespace
 
-FileSABuffer::FileSABuffer(int capacity)
+FileSABuffer::FileSABuffer(int capacity, Pages pages)
     // A negative capacity is treated as 0: a buffer that can hold nothing.
-    : data(allocate(capacity > 0 ? capacity : 0)),
+    : data(nullptr),
       capacity(capacity > 0 ? capacity : 0),
+      onHugePages(wantsHugePages(this->capacity, pages)),
       start(0),
       length(0)
 {
+    data = allocate(this->capacity, onHugePages);
 }
 
 FileSABuffer::~FileSABuffer()
 {
-    release(data, capacity);
+    release(data, onHugePages);
 }

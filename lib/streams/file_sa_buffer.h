@@ -12,7 +12,13 @@ constexpr int streamBufferSize = 10000000;
 // The reader keeps the bytes loaded from the file in it, the writer the one
 // run of bytes still waiting to be written.
 struct FileSABuffer {
-    explicit FileSABuffer(int capacity);
+    // Large buffers go on huge pages where the system grants them, for a
+    // reader whose window is filled whole; a writer that hands its bytes
+    // over a few hundred kilobytes at a time touches only those, so its
+    // buffer stays on ordinary pages (a huge page is zeroed whole on its
+    // first touch).
+    enum class Pages { hugeWhenLarge, ordinary };
+    explicit FileSABuffer(int capacity, Pages pages = Pages::hugeWhenLarge);
     ~FileSABuffer();
 
     FileSABuffer(const FileSABuffer&) = delete;
@@ -20,6 +26,7 @@ struct FileSABuffer {
 
     uint8_t* data;   // capacity bytes, owned, not initialised
     int capacity;
+    bool onHugePages;  // how data was allocated
     int64_t start;   // file offset of data[0]
     int length;      // meaningful bytes at the front of data
 };

@@ -4,7 +4,7 @@
 #include <cstring>
 
 FileWriterSA::FileWriterSA(const char* fileName, int capacity)
-    : FileSABuffer(capacity),
+    : FileSABuffer(capacity, Pages::ordinary),
       file(fileName),
       cursor(0),
       good(file.opened()),
