@@ -14,6 +14,9 @@
 //   D::load(const double* p)      width doubles, any alignment
 //   D::load(const float* p)       width floats widened to doubles (exact)
 //   D::load(const int32_t* p)     width 32-bit integers widened to doubles (exact)
+//   D::FV                         width floats, with +, - and unary -, each one
+//                                 correctly rounded float operation per lane
+//   D::toFloats(v), D::widen(f)   each lane rounded to float, and back (exact)
 //   D::store(float* p, v)         each lane rounded to float and stored
 //   D::store(double* p, v)        each lane stored as it is
 //   D::sqrt(v), D::abs(v)         per lane

@@ -14,9 +14,15 @@ Q58_LANE_VECTOR(Avx2Doubles4, __m256d, _mm256_add_pd, _mm256_sub_pd, _mm256_mul_
 inline Avx2Doubles4 operator/(Avx2Doubles4 a, Avx2Doubles4 b) { return {_mm256_div_pd(a.v, b.v)}; }
 inline Avx2Doubles4 operator-(Avx2Doubles4 a) { return {_mm256_xor_pd(a.v, _mm256_set1_pd(-0.0))}; }
 inline Avx2Doubles4 narrow(Avx2Doubles4 a) { return {_mm256_cvtps_pd(_mm256_cvtpd_ps(a.v))}; }
+// Four and eight floats, for sums of floats the double lanes leave to float arithmetic.
+Q58_LANE_VECTOR(Avx2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
+inline Avx2Floats4 operator-(Avx2Floats4 a) { return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))}; }
+Q58_LANE_VECTOR(Avx2Floats8, __m256, _mm256_add_ps, _mm256_sub_ps, _mm256_mul_ps)
+inline Avx2Floats8 operator-(Avx2Floats8 a) { return {_mm256_xor_ps(a.v, _mm256_set1_ps(-0.0f))}; }
 
 struct Doubles {
     using V = Avx2Doubles4;
+    using FV = Avx2Floats4;
     using Half = Doubles;
     static constexpr int width = 4;
     static V set1(double x) { return {_mm256_set1_pd(x)}; }
@@ -24,6 +30,8 @@ struct Doubles {
     static V load(const double* p) { return {_mm256_loadu_pd(p)}; }
     static V load(const float* p) { return {_mm256_cvtps_pd(_mm_loadu_ps(p))}; }
     static V load(const int32_t* p) { return {_mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))}; }
+    static FV toFloats(V v) { return {_mm256_cvtpd_ps(v.v)}; }
+    static V widen(FV v) { return {_mm256_cvtps_pd(v.v)}; }
     static void store(float* p, V v) { _mm_storeu_ps(p, _mm256_cvtpd_ps(v.v)); }
     static void store(double* p, V v) { _mm256_storeu_pd(p, v.v); }
     static V sqrt(V a) { return {_mm256_sqrt_pd(a.v)}; }
@@ -70,7 +78,6 @@ inline void avx2StoreSamples(int16_t* p, __m256 x) {
     const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(whole), _mm256_extracti128_si256(whole, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), packed);
 }
-Q58_LANE_VECTOR(Avx2Floats8, __m256, _mm256_add_ps, _mm256_sub_ps, _mm256_mul_ps)
 Q58_FLOAT_LANES(Floats, Avx2Floats8, 8, _mm256_set1_ps, _mm256_setzero_ps, _mm256_loadu_ps, _mm256_storeu_ps,
                 _mm256_sqrt_ps, avx2AtLeast, avx2StoreSamples,
                 static constexpr double rootEstimateError = 0.0;)

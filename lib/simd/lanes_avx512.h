@@ -31,6 +31,7 @@ inline Avx512Doubles8 avx512Widen(__m256 x) { return {_mm512_maskz_cvtps_pd(allD
 
 struct WideDoubles {
     using V = Avx512Doubles8;
+    using FV = Avx2Floats8;
     using Half = Doubles;
     static constexpr int width = 8;
     static V set1(double x) { return {_mm512_set1_pd(x)}; }
@@ -40,6 +41,8 @@ struct WideDoubles {
     static V load(const int32_t* p) {
         return {_mm512_maskz_cvtepi32_pd(allDoubleLanes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)))};
     }
+    static FV toFloats(V a) { return {avx512ToFloats(a)}; }
+    static V widen(FV a) { return avx512Widen(a.v); }
     static void store(float* p, V a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(allDoubleLanes, a.v)); }
     static void store(double* p, V a) { _mm512_storeu_pd(p, a.v); }
     static V sqrt(V a) { return {_mm512_maskz_sqrt_pd(allDoubleLanes, a.v)}; }

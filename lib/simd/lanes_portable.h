@@ -47,6 +47,7 @@ inline Array4<double> narrow(const Array4<double>& a) {
 
 struct Doubles {
     using V = Array4<double>;
+    using FV = Array4<float>;
     using Half = Doubles;
     static constexpr int width = 4;
     static V set1(double x) { return map4<double>([x](int) { return x; }); }
@@ -54,6 +55,8 @@ struct Doubles {
     static V load(const double* p) { return map4<double>([p](int i) { return p[i]; }); }
     static V load(const float* p) { return map4<double>([p](int i) { return static_cast<double>(p[i]); }); }
     static V load(const int32_t* p) { return map4<double>([p](int i) { return static_cast<double>(p[i]); }); }
+    static FV toFloats(const V& v) { return map4<float>([&](int i) { return static_cast<float>(v.lane[i]); }); }
+    static V widen(const FV& v) { return map4<double>([&](int i) { return static_cast<double>(v.lane[i]); }); }
     static void store(float* p, const V& v) {
         for (int i = 0; i < 4; ++i) p[i] = static_cast<float>(v.lane[i]);
     }

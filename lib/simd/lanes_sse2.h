@@ -27,24 +27,30 @@ inline Sse2Doubles4 operator-(Sse2Doubles4 a) {
     return {_mm_xor_pd(a.lo, sign), _mm_xor_pd(a.hi, sign)};
 }
 
+Q58_LANE_VECTOR(Sse2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
+inline Sse2Floats4 operator-(Sse2Floats4 a) { return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))}; }
+
 // Four floats to doubles and back.
-inline Sse2Doubles4 widen(__m128 x) { return {_mm_cvtps_pd(x), _mm_cvtps_pd(_mm_movehl_ps(x, x))}; }
-inline __m128 toFloats(Sse2Doubles4 x) { return _mm_movelh_ps(_mm_cvtpd_ps(x.lo), _mm_cvtpd_ps(x.hi)); }
+inline Sse2Doubles4 sse2Widen(__m128 x) { return {_mm_cvtps_pd(x), _mm_cvtps_pd(_mm_movehl_ps(x, x))}; }
+inline __m128 sse2ToFloats(Sse2Doubles4 x) { return _mm_movelh_ps(_mm_cvtpd_ps(x.lo), _mm_cvtpd_ps(x.hi)); }
 inline Sse2Doubles4 narrow(Sse2Doubles4 x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(x.lo)), _mm_cvtps_pd(_mm_cvtpd_ps(x.hi))}; }
 
 struct Doubles {
     using V = Sse2Doubles4;
+    using FV = Sse2Floats4;
     using Half = Doubles;
     static constexpr int width = 4;
     static V set1(double x) { return {_mm_set1_pd(x), _mm_set1_pd(x)}; }
     static V zero() { return {_mm_setzero_pd(), _mm_setzero_pd()}; }
     static V load(const double* p) { return {_mm_loadu_pd(p), _mm_loadu_pd(p + 2)}; }
-    static V load(const float* p) { return widen(_mm_loadu_ps(p)); }
+    static V load(const float* p) { return sse2Widen(_mm_loadu_ps(p)); }
     static V load(const int32_t* p) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         return {_mm_cvtepi32_pd(x), _mm_cvtepi32_pd(_mm_shuffle_epi32(x, _MM_SHUFFLE(1, 0, 3, 2)))};
     }
-    static void store(float* p, V v) { _mm_storeu_ps(p, toFloats(v)); }
+    static FV toFloats(V v) { return {sse2ToFloats(v)}; }
+    static V widen(FV v) { return sse2Widen(v.v); }
+    static void store(float* p, V v) { _mm_storeu_ps(p, sse2ToFloats(v)); }
     static void store(double* p, V v) {
         _mm_storeu_pd(p, v.lo);
         _mm_storeu_pd(p + 2, v.hi);
@@ -72,18 +78,18 @@ struct Doubles {
     static void loadComplex(const Complex* src, V& re, V& im) {
         const __m128 lo = _mm_loadu_ps(&src[0].re);  // re0 im0 re1 im1
         const __m128 hi = _mm_loadu_ps(&src[2].re);  // re2 im2 re3 im3
-        re = widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
-        im = widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
+        re = sse2Widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
+        im = sse2Widen(_mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
     }
     static void storeComplex(Complex* dst, V re, V im) {
-        const __m128 r = toFloats(re);
-        const __m128 i = toFloats(im);
+        const __m128 r = sse2ToFloats(re);
+        const __m128 i = sse2ToFloats(im);
         _mm_storeu_ps(&dst[0].re, _mm_unpacklo_ps(r, i));
         _mm_storeu_ps(&dst[2].re, _mm_unpackhi_ps(r, i));
     }
     static void addToComplex(Complex* dst, V re, V im) {
-        const __m128 r = toFloats(re);
-        const __m128 i = toFloats(im);
+        const __m128 r = sse2ToFloats(re);
+        const __m128 i = sse2ToFloats(im);
         _mm_storeu_ps(&dst[0].re, _mm_add_ps(_mm_loadu_ps(&dst[0].re), _mm_unpacklo_ps(r, i)));
         _mm_storeu_ps(&dst[2].re, _mm_add_ps(_mm_loadu_ps(&dst[2].re), _mm_unpackhi_ps(r, i)));
     }
@@ -99,7 +105,6 @@ inline void sse2StoreSamples(int16_t* p, __m128 x) {
     const __m128i whole = _mm_cvttps_epi32(x);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(whole, whole));
 }
-Q58_LANE_VECTOR(Sse2Floats4, __m128, _mm_add_ps, _mm_sub_ps, _mm_mul_ps)
 Q58_FLOAT_LANES(Floats, Sse2Floats4, 4, _mm_set1_ps, _mm_setzero_ps, _mm_loadu_ps, _mm_storeu_ps, _mm_sqrt_ps,
                 sse2AtLeast, sse2StoreSamples,
                 static constexpr double rootEstimateError = 0.0;)

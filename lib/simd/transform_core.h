@@ -521,10 +521,16 @@ void synthesizeInto(const FastTransformPlan& plan, const Complex* left, const Co
         CV<V> l, r;
         M::loadComplex(left + k, l.re, l.im);
         M::loadComplex(right + k, r.re, r.im);
-        const CV<V> a = narrowCV(rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm)));
-        const CV<V> b = narrowCV(rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm)));
-        const CV<V> p = {narrow(-b.re - a.im), narrow(a.re - b.im)};
-        const CV<V> q = {narrow(a.im - b.re), narrow(a.re + b.im)};
+        // a and b are stored (rounded to float); each part of p and q is
+        // one sum of two of those floats, formed in float arithmetic: the
+        // double sum of two floats rounded to float is the float sum.
+        using FV = typename M::FV;
+        const CV<V> wideA = rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
+        const CV<V> wideB = rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
+        const FV aRe = M::toFloats(wideA.re), aIm = M::toFloats(wideA.im);
+        const FV bRe = M::toFloats(wideB.re), bIm = M::toFloats(wideB.im);
+        const CV<V> p = {M::widen(-bRe - aIm), M::widen(aRe - bIm)};
+        const CV<V> q = {M::widen(aIm - bRe), M::widen(aRe + bIm)};
         const CV<V> zp = rotate(p, M::load(plan.synthesisPreRe + k), M::load(plan.synthesisPreIm + k));
         const int mirror = fftLength - k - M::width;  // q holds indices 1763 - k, 1762 - k, ...
         const CV<V> zq = rotate(CV<V>{M::reverse(q.re), M::reverse(q.im)}, M::load(plan.synthesisPreRe + mirror),
