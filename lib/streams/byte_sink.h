@@ -64,6 +64,7 @@ public:
 private:
     std::FILE* file;
     uint64_t position = 0;  // where the next fwrite stores
+    uint64_t writebackFrom = 0;  // position when the system was last asked to write the file out
     bool positionKnown = true;
     bool broken;
 };
