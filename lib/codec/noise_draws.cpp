@@ -15,7 +15,7 @@ bool sameState(const NoiseGeneratorState& a, const NoiseGeneratorState& b) {
 NoiseDraws::NoiseDraws(int frameDraws) : frameDraws(frameDraws > 0 ? frameDraws : 0) {
     twoChains = this->frameDraws >= chunkDraws;
     if (!twoChains) return;
-    ahead.assign(aheadCapacity, 0);
+    ahead.reset(new int32_t[aheadCapacity]);
     marks.reserve(static_cast<std::size_t>(aheadCapacity / this->frameDraws + 2));
 }
 
@@ -32,7 +32,7 @@ bool NoiseDraws::fromBuffer(NoiseGeneratorState& generator, int32_t* draws) {
         return false;
     }
     const int from = marks[served].position;
-    std::copy(ahead.begin() + from, ahead.begin() + from + frameDraws, draws);
+    std::copy(ahead.get() + from, ahead.get() + from + frameDraws, draws);
     ++served;
     generator = marks[served].state;
     ++buffered;
@@ -80,7 +80,7 @@ bool NoiseDraws::finishFromBuffer(const NoiseGeneratorState& reached, int produc
         drop();
         return false;
     }
-    std::copy(ahead.begin(), ahead.begin() + rest, draws + produced);
+    std::copy(ahead.get(), ahead.get() + rest, draws + produced);
     generator = marks.front().state;
     serving = true;
     served = 0;

@@ -19,6 +19,7 @@
 // from its own state, and the generator moves exactly as far.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "codec/noise_generator.h"
@@ -73,7 +74,9 @@ private:
 
     int frameDraws = 0;
     bool twoChains = false;
-    std::vector<int32_t> ahead;  // the second chain's draws
+    // The second chain's draws: left uninitialised, so that a decoder whose
+    // file never comes near a checkpoint touches none of its pages.
+    std::unique_ptr<int32_t[]> ahead;
     std::vector<Mark> marks;     // the second chain's state at every frame end it reached
     // Filling: the second chain runs from checkpoint aheadFrom (a draw
     // count) and has made filled draws; the frame's own chain started
@@ -130,7 +133,7 @@ void NoiseDraws::take(NoiseGeneratorState& generator, int32_t* draws, Use use) {
                 uint64_t state2 = aheadState;
                 uint32_t counter2 = aheadCounter;
                 uint64_t sum2 = aheadSum;
-                int32_t* out2 = ahead.data() + filled;
+                int32_t* out2 = ahead.get() + filled;
                 for (int i = 0; i < segment; ++i) {
                     state = state * state + sum;
                     state2 = state2 * state2 + sum2;

@@ -420,11 +420,9 @@ inline void noiseValues(const int32_t* draws, int n, const float* amplitudes, fl
 // which keeps the imaginary parts, stores every real part on its own.
 //
 // Each step that is one product or one sum of two floats runs in float
-// arithmetic: the double product of two floats is exact, and double has
-// more than twice float's precision, so rounding a double sum to float
-// gives the correctly rounded float sum; either way the float operation
-// gives the same bits (NaNs and infinities included) without the
-// conversions. mid and side take two operations each and stay in double.
+// arithmetic, with the bits of the double form (see D::FV in lanes.h; NaNs
+// and infinities included); mid and side take two operations each and stay
+// in double.
 template <class D>
 inline void spreadBalanced(const float* y, int n, float gain, bool balanced, float towardLeft, float towardRight,
                            double sideScale, Complex* a, Complex* b) {

@@ -15,7 +15,12 @@
 //   D::load(const float* p)       width floats widened to doubles (exact)
 //   D::load(const int32_t* p)     width 32-bit integers widened to doubles (exact)
 //   D::FV                         width floats, with +, - and unary -, each one
-//                                 correctly rounded float operation per lane
+//                                 correctly rounded float operation per lane:
+//                                 for one product or sum of two floats the same
+//                                 bits as the double operation rounded to float
+//                                 (the product is exact in double, and double has
+//                                 more than twice float's precision), without
+//                                 the conversions
 //   D::toFloats(v), D::widen(f)   each lane rounded to float, and back (exact)
 //   D::store(float* p, v)         each lane rounded to float and stored
 //   D::store(double* p, v)        each lane stored as it is

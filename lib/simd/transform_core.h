@@ -491,10 +491,9 @@ struct StoreWindowed {
 };
 
 // The same, added into an accumulator: acc[n] = acc[n] + windowed value,
-// which is what an overlap-add of the stored windowed frame computes. That
-// sum of two floats is formed in float arithmetic: rounding the double sum
-// of two floats to float gives the correctly rounded float sum (double has
-// more than twice float's precision), so the bits are the same.
+// which is what an overlap-add of the stored windowed frame computes; that
+// sum of two floats is formed in float arithmetic (the same bits, see D::FV
+// in lanes.h).
 struct AddWindowed {
     Complex* acc;
     const FastTransformPlan& plan;
@@ -522,8 +521,8 @@ void synthesizeInto(const FastTransformPlan& plan, const Complex* left, const Co
         M::loadComplex(left + k, l.re, l.im);
         M::loadComplex(right + k, r.re, r.im);
         // a and b are stored (rounded to float); each part of p and q is
-        // one sum of two of those floats, formed in float arithmetic: the
-        // double sum of two floats rounded to float is the float sum.
+        // one sum of two of those floats, formed in float arithmetic (the
+        // same bits, see D::FV in lanes.h).
         using FV = typename M::FV;
         const CV<V> wideA = rotate(l, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
         const CV<V> wideB = rotate(r, M::load(plan.synthesisTurnRe), M::load(plan.synthesisTurnIm));
